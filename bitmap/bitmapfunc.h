@@ -1,0 +1,28 @@
+// The nine bitmap renderers (PCF, SNF, BDF, each plain, ".Z" and ".gz") and
+// the entry that reads a bitmap font's information through the right reader.
+#pragma once
+
+#include "bitmap/fontstruct.h"
+#include "fontfile/bufio.h"
+#include "fontfile/renderers.h"
+
+typedef int (*BitmapReadFontProc)(FontRec *font, BufFile *file, int bit, int byte, int glyph,
+                                  int scan);
+typedef int (*BitmapReadInfoProc)(FontInfo *info, BufFile *file);
+
+struct BitmapReader {
+  BitmapReadFontProc readFont;
+  BitmapReadInfoProc readInfo;
+};
+
+constexpr int kBitmapRendererCount = 9;
+extern FontRenderer renderers[kBitmapRendererCount];
+extern const BitmapReader readers[kBitmapRendererCount];
+
+void BitmapRegisterFontFileFunctions();
+
+// Fills `info` for the font file at `fileName`; fpe and entry are unused.
+int BitmapGetInfoBitmap(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
+int BitmapGetInfoScalable(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
+int BitmapOpenBitmap(void *fpe, FontRec **font, const char *fileName);
+int BitmapOpenScalable(void *fpe, FontRec **font, const char *fileName);

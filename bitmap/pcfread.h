@@ -1,0 +1,9 @@
+// PCF font files: the information reader.
+#pragma once
+
+#include "bitmap/fontstruct.h"
+#include "fontfile/bufio.h"
+
+int pcfReadFontInfo(FontInfo *info, BufFile *file);
+// Whole-font loading is not part of this tool: always BadFont.
+int pcfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int scan);

@@ -1,0 +1,115 @@
+#include "fontfile/bufio.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "util/miscutil.h"
+
+namespace {
+int fdOf(BufFile *f) { return static_cast<int>(reinterpret_cast<intptr_t>(f->state)); }
+}  // namespace
+
+BufFile *BufFileCreate(void *state, BufFileFillProc fill, BufFileSkipProc skip,
+                       BufFileCloseProc close) {
+  auto *f = static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  if (!f) return nullptr;
+  f->state = state;
+  f->fill = fill;
+  f->skip = skip;
+  f->close = close;
+  f->remaining = 0;
+  f->cursor = f->data;
+  return f;
+}
+
+BufFile *BufFileOpenRead(int fd) {
+  return BufFileCreate(reinterpret_cast<void *>(static_cast<intptr_t>(fd)), BufFileRawFill,
+                       BufFileRawSkip, BufFileRawClose);
+}
+
+int BufFileRawFill(BufFile *f) {
+  ssize_t n;
+  do {
+    n = ::read(fdOf(f), f->data, BUFFILESIZE);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    f->remaining = 0;
+    return BUFFILEEOF;
+  }
+  f->remaining = static_cast<int>(n) - 1;
+  f->cursor = f->data + 1;
+  return f->data[0];
+}
+
+int BufFileRawSkip(BufFile *f, int count) {
+  if (count < 0) return BUFFILEEOF;  // never move the cursor backwards
+  if (count <= f->remaining) {
+    f->cursor += count;
+    f->remaining -= count;
+    return count;
+  }
+  int rest = count - f->remaining;
+  int fd = fdOf(f);
+  if (::lseek(fd, rest, SEEK_CUR) == -1) {
+    if (errno != ESPIPE) return BUFFILEEOF;
+    // Not seekable (a pipe): read and discard.
+    while (rest > 0) {
+      int want = rest < BUFFILESIZE ? rest : BUFFILESIZE;
+      ssize_t n = ::read(fd, f->data, static_cast<size_t>(want));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        f->remaining = 0;
+        return BUFFILEEOF;
+      }
+      rest -= static_cast<int>(n);
+    }
+  }
+  f->remaining = 0;
+  return count;
+}
+
+int BufFileRawClose(BufFile *f, int doClose) {
+  if (doClose) ::close(fdOf(f));
+  return 1;
+}
+
+int BufFileRead(BufFile *f, char *buf, int count) {
+  int done = 0;
+  while (done < count) {
+    if (f->remaining > 0) {
+      int n = count - done < f->remaining ? count - done : f->remaining;
+      std::memcpy(buf + done, f->cursor, static_cast<size_t>(n));
+      f->cursor += n;
+      f->remaining -= n;
+      done += n;
+      continue;
+    }
+    int c = f->fill(f);
+    if (c == BUFFILEEOF) break;
+    buf[done++] = static_cast<char>(c);
+  }
+  return done;
+}
+
+int BufFileSkipByFilling(BufFile *f, int count) {
+  if (count < 0) return BUFFILEEOF;
+  int left = count;
+  while (left > 0) {
+    if (f->remaining > 0) {
+      int n = left < f->remaining ? left : f->remaining;
+      f->cursor += n;
+      f->remaining -= n;
+      left -= n;
+      continue;
+    }
+    if (f->fill(f) == BUFFILEEOF) return BUFFILEEOF;
+    --left;
+  }
+  return count;
+}
+
+void BufFileClose(BufFile *f, int doClose) {
+  f->close(f, doClose);
+  FontFree(f);
+}

@@ -1,0 +1,64 @@
+// Forward-only buffered byte streams.
+//
+// A BufFile delivers bytes 0..255 and the end-of-data value -1 through three
+// exchangeable operations:
+//   fill  - called only when `remaining` is 0; places n >= 1 bytes at the
+//           start of a buffer, leaves `cursor` on the second and `remaining`
+//           at n - 1, and returns the first (already consumed).  When it can
+//           produce nothing it leaves `remaining` 0 and returns -1.
+//   skip  - passes over count >= 0 bytes; -1 if the data ended first.
+//   close - releases what the implementation holds; a filter passes the
+//           close-flag on to the stream beneath it.
+// A raw stream reads a file descriptor.  A filter stream (gzip, LZW) keeps the
+// stream beneath it in its private state and produces decoded bytes from it,
+// so filters stack on a raw stream and every reader sees the same interface.
+// Closing a filter closes the stream beneath it.
+#pragma once
+
+#include <cstdint>
+
+constexpr int BUFFILESIZE = 8192;
+constexpr int BUFFILEEOF = -1;
+
+struct BufFile;
+typedef int (*BufFileFillProc)(BufFile *f);
+typedef int (*BufFileSkipProc)(BufFile *f, int count);
+typedef int (*BufFileCloseProc)(BufFile *f, int doClose);
+
+struct BufFile {
+  unsigned char *cursor;  // next unread byte
+  int remaining;          // unread bytes from cursor on
+  unsigned char data[BUFFILESIZE];
+  BufFileFillProc fill;
+  BufFileSkipProc skip;
+  BufFileCloseProc close;
+  void *state;  // raw: the descriptor; filter: its private record
+};
+
+BufFile *BufFileCreate(void *state, BufFileFillProc fill, BufFileSkipProc skip,
+                       BufFileCloseProc close);
+BufFile *BufFileOpenRead(int fd);
+
+// The hot path of every reader: a compare, a decrement and a load.
+inline int BufFileGetByte(BufFile *f) {
+  if (__builtin_expect(f->remaining > 0, 1)) {
+    --f->remaining;
+    return *f->cursor++;
+  }
+  return f->fill(f);
+}
+
+// Up to count bytes into buf; fewer only at the end of the data.
+int BufFileRead(BufFile *f, char *buf, int count);
+inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }
+void BufFileClose(BufFile *f, int doClose);
+
+// Skip for streams that can only produce bytes by filling: passes over the
+// buffered bytes in bulk and fills again as often as needed.  Returns count,
+// or -1 when the data ends first.
+int BufFileSkipByFilling(BufFile *f, int count);
+
+// The raw descriptor operations.
+int BufFileRawFill(BufFile *f);
+int BufFileRawSkip(BufFile *f, int count);
+int BufFileRawClose(BufFile *f, int doClose);

@@ -1,0 +1,248 @@
+#include "fontfile/fontdir.h"
+
+#include <cstring>
+
+#include "util/miscutil.h"
+
+namespace {
+
+constexpr int kTableGrowth = 100;
+
+uint32_t textHash(const char *s) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (; *s; ++s) h = (h ^ static_cast<unsigned char>(*s)) * 16777619u;
+  return h;
+}
+
+void dropIndex(FontTable *table) {
+  FontFree(table->index);
+  table->index = nullptr;
+  table->indexSize = 0;
+  table->indexDropped = true;
+}
+
+// The slot holding the first entry whose text is `text`, or the empty slot
+// where such an entry would go.
+int32_t *indexSlot(FontTable *table, const char *text) {
+  uint32_t mask = static_cast<uint32_t>(table->indexSize) - 1;
+  for (uint32_t i = textHash(text) & mask;; i = (i + 1) & mask) {
+    int32_t *slot = &table->index[i];
+    if (*slot == 0 || std::strcmp(table->entries[*slot - 1].name.text, text) == 0) return slot;
+  }
+}
+
+// Keeps the index at most half full.  False when it had to be dropped.
+bool growIndex(FontTable *table) {
+  if (table->indexDropped) return false;
+  if (table->count < table->indexSize / 2) return true;
+  int newSize = table->indexSize ? table->indexSize * 2 : 256;
+  auto *fresh = FontAllocN<int32_t>(static_cast<size_t>(newSize));
+  if (!fresh) {
+    dropIndex(table);
+    return false;
+  }
+  std::memset(fresh, 0, sizeof(int32_t) * static_cast<size_t>(newSize));
+  FontFree(table->index);
+  table->index = fresh;
+  table->indexSize = newSize;
+  for (int i = 0; i < table->count; i++) {
+    int32_t *slot = indexSlot(table, table->entries[i].name.text);
+    if (*slot == 0) *slot = i + 1;
+  }
+  return true;
+}
+
+void indexAdd(FontTable *table, int entryIndex) {
+  if (!growIndex(table)) return;
+  int32_t *slot = indexSlot(table, table->entries[entryIndex].name.text);
+  if (*slot == 0) *slot = entryIndex + 1;  // an earlier entry of the same text stays first
+}
+
+}  // namespace
+
+bool FontFileInitTable(FontTable *table, int size) {
+  table->entries = nullptr;
+  if (size < 0) return false;
+  if (size > 0) {
+    table->entries = FontAllocN<FontEntry>(static_cast<size_t>(size));
+    if (!table->entries) return false;
+  }
+  table->count = 0;
+  table->capacity = size;
+  table->isSorted = false;
+  table->index = nullptr;
+  table->indexSize = 0;
+  table->indexDropped = false;
+  return true;
+}
+
+FontEntry *FontFileAddEntry(FontTable *table, FontEntry *prototype) {
+  if (table->isSorted || prototype->name.length < 0) return nullptr;
+  if (table->count == table->capacity) {
+    if (table->capacity > INT32_MAX - kTableGrowth) return nullptr;
+    int newCapacity = table->capacity + kTableGrowth;
+    auto *grown = static_cast<FontEntry *>(
+        FontReallocArray(table->entries, static_cast<size_t>(newCapacity), sizeof(FontEntry)));
+    if (!grown) return nullptr;
+    table->entries = grown;
+    table->capacity = newCapacity;
+  }
+  FontEntry *entry = &table->entries[table->count];
+  *entry = *prototype;
+  auto *text = static_cast<char *>(FontAlloc(static_cast<size_t>(prototype->name.length) + 1));
+  if (!text) return nullptr;
+  std::memcpy(text, prototype->name.text, static_cast<size_t>(prototype->name.length));
+  text[prototype->name.length] = '\0';
+  entry->name.text = text;
+  table->count++;
+  indexAdd(table, table->count - 1);
+  return entry;
+}
+
+void FontFileFreeEntry(FontEntry *entry) {
+  FontFree(entry->name.text);
+  entry->name.text = nullptr;
+  switch (entry->kind) {
+    case FontEntryScalable:
+      FontFree(entry->u.scalable.fileName);
+      FontFree(entry->u.scalable.extra);
+      break;
+    case FontEntryBitmap:
+      FontFree(entry->u.bitmap.fileName);
+      break;
+    case FontEntryAlias:
+      FontFree(entry->u.alias.resolved);
+      break;
+    default:
+      break;
+  }
+}
+
+void FontFileFreeTable(FontTable *table) {
+  for (int i = 0; i < table->count; i++) FontFileFreeEntry(&table->entries[i]);
+  FontFree(table->entries);
+  FontFree(table->index);
+  table->entries = nullptr;
+  table->index = nullptr;
+  table->indexSize = 0;
+  table->count = 0;
+  table->capacity = 0;
+}
+
+char *FontFileSaveString(const char *s) {
+  size_t n = std::strlen(s) + 1;
+  auto *copy = static_cast<char *>(FontAlloc(n));
+  if (copy) std::memcpy(copy, s, n);
+  return copy;
+}
+
+int FontFileCountDashes(const char *name, int namelen) {
+  int ndashes = 0;
+  for (int i = 0; i < namelen; i++)
+    if (name[i] == '-') ++ndashes;
+  return ndashes;
+}
+
+int SetupWildMatch(FontTable *table, FontName *pat, int *leftp, int *rightp, int *privatep) {
+  const char *name = pat->text;
+  const char *firstWild = std::strpbrk(name, "*?");
+  *privatep = firstWild ? pat->dashCount : -1;
+  int left = 0;
+  int right = table->count;
+  if (table->isSorted) {
+    // Binary search: on the whole name without wildcards, else on the bytes
+    // before the first wildcard, stopping at the first agreeing entry.
+    size_t stemLength = firstWild ? static_cast<size_t>(firstWild - name) : 0;
+    while (left < right) {
+      int center = (left + right) / 2;
+      const char *text = table->entries[center].name.text;
+      int result = firstWild ? std::strncmp(name, text, stemLength) : std::strcmp(name, text);
+      if (result == 0) {
+        if (!firstWild) return center;
+        break;
+      }
+      if (result < 0)
+        right = center;
+      else
+        left = center + 1;
+    }
+    if (!firstWild) right = left;  // no hit: nothing to scan
+  }
+  *leftp = left;
+  *rightp = right;
+  return -1;
+}
+
+bool PatternMatch(const char *pat, int patdashes, const char *string, int stringdashes) {
+  if (stringdashes < patdashes) return false;
+  char c;
+  while ((c = *pat++)) {
+    switch (c) {
+      case '*': {
+        char t;
+        if (!(c = *pat++)) return true;
+        if (c == '-') {
+          patdashes--;
+          for (;;) {
+            while ((t = *string++) != '-')
+              if (!t) return false;
+            stringdashes--;
+            if (PatternMatch(pat, patdashes, string, stringdashes)) return true;
+            if (stringdashes == patdashes) return false;
+          }
+        }
+        for (;;) {
+          while ((t = *string++) != c) {
+            if (!t) return false;
+            if (t == '-') {
+              if (stringdashes-- < patdashes) return false;
+            }
+          }
+          if (PatternMatch(pat, patdashes, string, stringdashes)) return true;
+        }
+      }
+      case '?':
+        if (*string++ == '-') stringdashes--;
+        if (!string[-1]) return false;
+        break;
+      case '-':
+        if (*string++ != '-') return false;
+        patdashes--;
+        stringdashes--;
+        break;
+      default:
+        if (c != *string++) return false;
+        break;
+    }
+  }
+  return *string == '\0';
+}
+
+FontEntry *FontFileFindNameInScalableDir(FontTable *table, FontName *pat,
+                                         FontScalableFilter *filter) {
+  (void)filter;  // no filter ever restricts the matches here
+  // Without wildcards the pattern scan is a search for the first equal text.
+  if (!table->isSorted && !std::strpbrk(pat->text, "*?")) return FontFileFindExactName(table, pat->text);
+  int left, right, budget;
+  int hit = SetupWildMatch(table, pat, &left, &right, &budget);
+  if (hit >= 0) return &table->entries[hit];
+  for (int i = left; i < right; i++) {
+    FontEntry *e = &table->entries[i];
+    if (PatternMatch(pat->text, budget, e->name.text, e->name.dashCount)) return e;
+  }
+  return nullptr;
+}
+
+FontEntry *FontFileFindExactName(FontTable *table, const char *name) {
+  if (table->index && !table->isSorted) {
+    int32_t slot = *indexSlot(table, name);
+    return slot ? &table->entries[slot - 1] : nullptr;
+  }
+  for (int i = 0; i < table->count; i++)
+    if (std::strcmp(table->entries[i].name.text, name) == 0) return &table->entries[i];
+  return nullptr;
+}
+
+FontEntry *FontFileFindNameInDir(FontTable *table, FontName *pat) {
+  return FontFileFindNameInScalableDir(table, pat, nullptr);
+}

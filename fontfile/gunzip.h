@@ -1,0 +1,9 @@
+// Gzip input filter: a stream of the uncompressed bytes of the first member
+// of a gzip file read from `source`.
+#pragma once
+
+#include "fontfile/bufio.h"
+
+// Checks the gzip header at once; none when it is not a valid header or
+// memory is short (the source then still belongs to the caller).
+BufFile *BufFilePushZIP(BufFile *source);

@@ -1,0 +1,21 @@
+// Runs the built lorvane binary in a child process.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolResult {
+  int status;          // exit status, or 128 + signal
+  std::string stderrText;
+  std::string stdoutText;
+};
+
+struct ToolOptions {
+  std::string cwd;              // working directory of the child ("" keeps ours)
+  long fileSizeLimit = -1;      // RLIMIT_FSIZE in bytes, -1 for none
+  std::string argv0 = "lorvane";
+  std::string binary;           // "" for the lorvane under test
+};
+
+// Runs lorvane with `args` (argv[0] is options.argv0).
+ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &options = {});

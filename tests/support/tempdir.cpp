@@ -1,0 +1,53 @@
+#include "tests/support/tempdir.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/stat.h>
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "lorvane-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests make directories read-only; give the owner access back first.
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_directory(ec)) chmod(it->path().c_str(), 0700);
+  chmod(path_.c_str(), 0700);
+  std::filesystem::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string &path, const std::string &content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string &path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+void MakeDir(const std::string &path) { std::filesystem::create_directories(path); }
+
+std::vector<std::string> ListDir(const std::string &path) {
+  std::vector<std::string> names;
+  for (const auto &e : std::filesystem::directory_iterator(path))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}

@@ -1,0 +1,156 @@
+// The font directory scan: one file per base name (the one whose renderer
+// is preferred), each named by its FONT property, lower-cased.
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <memory>
+
+#include "bitmap/bitmapfunc.h"
+#include "tool/driver.h"
+#include "util/miscutil.h"
+
+namespace {
+
+constexpr int kScanBuckets = 1024;
+
+struct ScanEntry {
+  ScanEntry *next;
+  char *baseName;
+  FontRenderer *renderer;
+};
+
+// The buckets of one scan and the entries on them.
+struct ScanBuckets {
+  ScanEntry **heads = nullptr;
+  ~ScanBuckets() {
+    if (!heads) return;
+    for (int i = 0; i < kScanBuckets; i++) {
+      for (ScanEntry *e = heads[i]; e;) {
+        ScanEntry *next = e->next;
+        FontFree(e->baseName);
+        FontFree(e);
+        e = next;
+      }
+    }
+    FontFree(heads);
+  }
+};
+
+struct DirCloser {
+  void operator()(DIR *d) const { closedir(d); }
+};
+
+char *MakeName(const char *name) { return FontFileSaveString(name); }
+
+void Estrip(const char *suffix, char *name) { name[std::strlen(name) - std::strlen(suffix)] = '\0'; }
+
+const char *NameForAtomOrNone(Atom atom) {
+  const char *name = NameForAtom(atom);
+  return name ? name : "";
+}
+
+// fonts.dir is read back a line at a time, the file name up to the first
+// white space: names that cannot survive that are refused.
+bool fitsFontsDirLine(const char *fileName, const char *fontName) {
+  return !std::strpbrk(fileName, " \t\n\v\f\r") && !std::strpbrk(fontName, "\n\r");
+}
+
+bool GetFontName(const char *path, char *fontName) {
+  FontInfo info;
+  std::memset(&info, 0, sizeof info);
+  if (BitmapGetInfoBitmap(nullptr, &info, nullptr, path) != Successful) return false;
+  bool found = false;
+  for (int i = 0; i < info.propCount; i++) {
+    if (!info.isStringProp[i]) continue;
+    const char *name = NameForAtom(info.props[i].name);
+    if (!name || std::strcmp(name, "FONT") != 0) continue;
+    const char *value = NameForAtomOrNone(static_cast<Atom>(info.props[i].value));
+    size_t length = std::strlen(value);
+    if (length > 0 && length < kPathMax) {  // a longer name does not fit: skipped
+      std::memcpy(fontName, value, length + 1);
+      found = true;
+    }
+    break;
+  }
+  FontInfoFreeProps(&info);
+  return found;
+}
+
+// The file name of the entry holding exactly this font name, or none.  The
+// comparison is exact: a font's own name may contain '*' or '?'.
+const char *FontNameExists(FontTable *table, const char *name) {
+  FontEntry *entry = FontFileFindExactName(table, name);
+  return entry ? entry->u.bitmap.fileName : nullptr;
+}
+
+}  // namespace
+
+unsigned Hash(const char *name) {
+  uint32_t h = 0;
+  for (; *name; ++name)
+    h = (h << 1) ^ static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(*name)));
+  return h & 0x3FF;
+}
+
+bool ProcessFile(const char *dirname, const char *filename, FontTable *table) {
+  char path[kPathMax];
+  size_t dirLength = std::strlen(dirname);
+  const char *slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? "" : "/";
+  if (std::snprintf(path, sizeof path, "%s%s%s", dirname, slash, filename) >= kPathMax) return false;
+  char fontName[kPathMax];
+  if (!GetFontName(path, fontName)) return false;
+  CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
+  if (!fitsFontsDirLine(filename, fontName)) return false;
+  if (const char *existing = FontNameExists(table, fontName)) {
+    std::fprintf(stderr, "%s: Duplicate font names %s\n", progName, fontName);
+    std::fprintf(stderr, "\t%s %s\n", existing, filename);
+    return false;
+  }
+  return AddEntry(table, fontName, filename);
+}
+
+bool LoadDirectory(const char *dirname, FontTable *table) {
+  std::unique_ptr<DIR, DirCloser> dir(opendir(dirname));
+  if (!dir) return false;
+  ScanBuckets buckets;
+  buckets.heads = FontAllocN<ScanEntry *>(kScanBuckets);
+  if (!buckets.heads) return false;
+  for (int i = 0; i < kScanBuckets; i++) buckets.heads[i] = nullptr;
+
+  while (dirent *file = readdir(dir.get())) {
+    FontRenderer *renderer = FontFileMatchRenderer(file->d_name);
+    if (!renderer) continue;
+    char baseName[sizeof file->d_name];
+    std::strcpy(baseName, file->d_name);
+    Estrip(renderer->suffix, baseName);
+    ScanEntry **link = &buckets.heads[Hash(baseName)];
+    for (; *link; link = &(*link)->next)
+      if (std::strcmp((*link)->baseName, baseName) == 0) break;
+    if (*link) {
+      if ((*link)->renderer->preference > renderer->preference) (*link)->renderer = renderer;
+      continue;
+    }
+    auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry)));
+    if (!entry) return false;
+    entry->baseName = MakeName(baseName);
+    if (!entry->baseName) {
+      FontFree(entry);
+      return false;
+    }
+    entry->renderer = renderer;
+    entry->next = nullptr;
+    *link = entry;
+  }
+  dir.reset();  // the listing is not needed while the fonts are read
+
+  char fileName[kPathMax + 16];
+  for (int i = 0; i < kScanBuckets; i++) {
+    for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
+      std::snprintf(fileName, sizeof fileName, "%s%s", e->baseName, e->renderer->suffix);
+      if (!ProcessFile(dirname, fileName, table))
+        std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
+                     fileName);
+    }
+  }
+  return true;
+}

@@ -1,0 +1,53 @@
+// The directory indexer: everything of the lorvane driver apart from main.
+#pragma once
+
+#include <cstdio>
+
+#include "fontfile/fontdir.h"
+
+// Settings read from the command line.
+extern const char *progName;
+extern const char *prefix;  // written before every path in encodings.dir
+extern bool relative;       // -e directories used as given
+extern bool have_enc_dir;   // an -e option was seen: encodings.dir is rewritten
+
+// One encoding name and the file that declares it.
+struct EncodingEntry {
+  EncodingEntry *next;
+  char *name;
+  char *file;    // shared by all names of one file
+  int argIndex;  // command-line position of the -e directory it came from
+};
+
+constexpr int kEncodingBuckets = 256;
+struct EncodingTable {
+  EncodingEntry *buckets[kEncodingBuckets];
+};
+
+// Index one directory: scan it, merge fonts.scale, write the index files.
+bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
+
+// The directory scan: one entry per font file kept.
+bool LoadDirectory(const char *dirname, FontTable *table);
+bool ProcessFile(const char *dirname, const char *filename, FontTable *table);
+// The driver's 10-bit hash of a name (0..1023).
+unsigned Hash(const char *name);
+
+// fonts.scale and the index files.
+bool AddEntry(FontTable *table, const char *fontName, const char *fileName);
+bool LoadScalable(const char *dirname, FontTable *table);
+bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
+                    int encodingCount);
+
+// How reading the entries of a fonts.scale stream ended.
+enum class ScalableResult { Done, OutOfMemory, BadFormat };
+ScalableResult ReadScalableEntries(FILE *file, FontTable *table);
+
+// The encoding index.
+bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position);
+bool InsertEncoding(EncodingTable *encodings, char *name, char *file, int position);
+bool CompareEncodingFiles(const char *fileA, const char *fileB);
+int CountEncodings(const EncodingTable *encodings);
+
+// Path buffers of the driver hold at most kPathMax - 1 characters.
+constexpr int kPathMax = 1024;

@@ -1,0 +1,64 @@
+#include "util/miscutil.h"
+
+#include <cstdlib>
+
+namespace {
+long allocCount = 0;     // requests since the hook was last set
+long failAt = 0;         // 0: no injection
+bool failPersistent = false;
+
+bool injectFailure() {
+  ++allocCount;
+  if (failAt == 0) return false;
+  return failPersistent ? allocCount >= failAt : allocCount == failAt;
+}
+}  // namespace
+
+void FontAllocFailAt(long n, bool persistent) {
+  allocCount = 0;
+  failAt = n > 0 ? n : 0;
+  failPersistent = persistent;
+}
+
+long FontAllocCount() { return allocCount; }
+
+void *FontAlloc(size_t size) {
+  if (injectFailure() || size > kFontAllocLimit) return nullptr;
+  return std::malloc(size ? size : 1);
+}
+
+void *FontRealloc(void *old, size_t size) {
+  if (injectFailure() || size > kFontAllocLimit) return nullptr;
+  return std::realloc(old, size ? size : 1);
+}
+
+void FontFree(void *p) { std::free(p); }
+
+void *FontAllocArray(size_t count, size_t size) {
+  if (size != 0 && count > SIZE_MAX / size) {
+    injectFailure();  // keep the request numbering independent of the sizes
+    return nullptr;
+  }
+  return FontAlloc(count * size);
+}
+
+void *FontReallocArray(void *old, size_t count, size_t size) {
+  if (size != 0 && count > SIZE_MAX / size) {
+    injectFailure();
+    return nullptr;
+  }
+  return FontRealloc(old, count * size);
+}
+
+void CopyISOLatin1Lowered(char *dest, const char *source, int length) {
+  auto *d = reinterpret_cast<unsigned char *>(dest);
+  auto *s = reinterpret_cast<const unsigned char *>(source);
+  for (; length > 0 && *s; --length, ++s, ++d) {
+    unsigned char c = *s;
+    if ((c >= 0x41 && c <= 0x5A) || (c >= 0xC0 && c <= 0xD6) ||
+        (c >= 0xD8 && c <= 0xDE))
+      c += 0x20;
+    *d = c;
+  }
+  *d = '\0';
+}
