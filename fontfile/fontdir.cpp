@@ -8,10 +8,21 @@ namespace {
 
 constexpr int kTableGrowth = 100;
 
+// A word-at-a-time multiplicative hash: font names are long and mostly
+// alike, and a byte-at-a-time hash would dominate the lookup.
 uint32_t textHash(const char *s) {
-  uint32_t h = 2166136261u;  // FNV-1a
-  for (; *s; ++s) h = (h ^ static_cast<unsigned char>(*s)) * 16777619u;
-  return h;
+  size_t n = std::strlen(s);
+  uint64_t h = 0x243F6A8885A308D3ull ^ n;
+  for (; n >= 8; n -= 8, s += 8) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, s, n);
+  h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+  return static_cast<uint32_t>(h >> 32) ^ static_cast<uint32_t>(h);
 }
 
 void dropIndex(FontTable *table) {
@@ -23,12 +34,21 @@ void dropIndex(FontTable *table) {
 
 // The slot holding the first entry whose text is `text`, or the empty slot
 // where such an entry would go.
-int32_t *indexSlot(FontTable *table, const char *text) {
+FontTable::IndexSlot *indexSlot(FontTable *table, const char *text, uint32_t hash) {
   uint32_t mask = static_cast<uint32_t>(table->indexSize) - 1;
-  for (uint32_t i = textHash(text) & mask;; i = (i + 1) & mask) {
-    int32_t *slot = &table->index[i];
-    if (*slot == 0 || std::strcmp(table->entries[*slot - 1].name.text, text) == 0) return slot;
+  for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
+    FontTable::IndexSlot *slot = &table->index[i];
+    if (slot->entry == 0 ||
+        (slot->hash == hash && std::strcmp(table->entries[slot->entry - 1].name.text, text) == 0))
+      return slot;
   }
+}
+
+void indexInsert(FontTable *table, int entryIndex) {
+  const char *text = table->entries[entryIndex].name.text;
+  uint32_t hash = textHash(text);
+  FontTable::IndexSlot *slot = indexSlot(table, text, hash);
+  if (slot->entry == 0) *slot = {hash, entryIndex + 1};  // an earlier equal text stays first
 }
 
 // Keeps the index at most half full.  False when it had to be dropped.
@@ -36,26 +56,31 @@ bool growIndex(FontTable *table) {
   if (table->indexDropped) return false;
   if (table->count < table->indexSize / 2) return true;
   int newSize = table->indexSize ? table->indexSize * 2 : 256;
-  auto *fresh = FontAllocN<int32_t>(static_cast<size_t>(newSize));
+  auto *fresh = FontAllocN<FontTable::IndexSlot>(static_cast<size_t>(newSize));
   if (!fresh) {
     dropIndex(table);
     return false;
   }
-  std::memset(fresh, 0, sizeof(int32_t) * static_cast<size_t>(newSize));
+  std::memset(fresh, 0, sizeof(FontTable::IndexSlot) * static_cast<size_t>(newSize));
+  // Every text is in the old index once, with its hash: move the slots
+  // without touching the texts.
+  uint32_t mask = static_cast<uint32_t>(newSize) - 1;
+  for (int i = 0; i < table->indexSize; i++) {
+    FontTable::IndexSlot old = table->index[i];
+    if (old.entry == 0) continue;
+    uint32_t j = old.hash & mask;
+    while (fresh[j].entry != 0) j = (j + 1) & mask;
+    fresh[j] = old;
+  }
   FontFree(table->index);
   table->index = fresh;
   table->indexSize = newSize;
-  for (int i = 0; i < table->count; i++) {
-    int32_t *slot = indexSlot(table, table->entries[i].name.text);
-    if (*slot == 0) *slot = i + 1;
-  }
   return true;
 }
 
-void indexAdd(FontTable *table, int entryIndex) {
-  if (!growIndex(table)) return;
-  int32_t *slot = indexSlot(table, table->entries[entryIndex].name.text);
-  if (*slot == 0) *slot = entryIndex + 1;  // an earlier entry of the same text stays first
+// Called once the new entry is counted.
+void indexAdd(FontTable *table) {
+  if (growIndex(table)) indexInsert(table, table->count - 1);
 }
 
 }  // namespace
@@ -95,7 +120,7 @@ FontEntry *FontFileAddEntry(FontTable *table, FontEntry *prototype) {
   text[prototype->name.length] = '\0';
   entry->name.text = text;
   table->count++;
-  indexAdd(table, table->count - 1);
+  indexAdd(table);
   return entry;
 }
 
@@ -235,7 +260,7 @@ FontEntry *FontFileFindNameInScalableDir(FontTable *table, FontName *pat,
 
 FontEntry *FontFileFindExactName(FontTable *table, const char *name) {
   if (table->index && !table->isSorted) {
-    int32_t slot = *indexSlot(table, name);
+    int32_t slot = indexSlot(table, name, textHash(name))->entry;
     return slot ? &table->entries[slot - 1] : nullptr;
   }
   for (int i = 0; i < table->count; i++)

@@ -54,8 +54,13 @@ struct FontTable {
   int capacity;
   FontEntry *entries;
   bool isSorted;
-  // Exact-name index: slots hold entry index + 1, 0 is empty.
-  int32_t *index;
+  // Exact-name index, open addressing: each slot holds the text's hash and
+  // entry index + 1 (0 is an empty slot), so probing touches no entry text
+  // unless the hashes agree.
+  struct IndexSlot {
+    uint32_t hash;
+    int32_t entry;
+  } *index;
   int indexSize;      // power of two, or 0 when there is no index
   bool indexDropped;  // memory ran out once; lookups scan from then on
 };

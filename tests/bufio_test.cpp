@@ -1,0 +1,184 @@
+// Raw byte streams and opening files by path.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "fontfile/bufio.h"
+#include "fontfile/fileio.h"
+#include "tests/support/tempdir.h"
+#include "util/miscutil.h"
+
+namespace {
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; i++) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+BufFile *OpenRaw(const std::string &path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  EXPECT_GE(fd, 0);
+  return BufFileOpenRead(fd);
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for (int fd = 0; fd < 256; fd++)
+    if (fcntl(fd, F_GETFD) != -1) n++;
+  return n;
+}
+
+TEST(BufFile, AnEmptyFileEndsAtOnce) {
+  TempDir d;
+  WriteFile(d / "empty", "");
+  BufFile *f = OpenRaw(d / "empty");
+  char buf[4];
+  EXPECT_EQ(BufFileRead(f, buf, 4), 0);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(BufFile, ExactlyOneBufferIsOneFill) {
+  TempDir d;
+  std::string data = Pattern(8192);
+  WriteFile(d / "f", data);
+  BufFile *f = OpenRaw(d / "f");
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  EXPECT_EQ(f->remaining, 8191);
+  std::string rest(8191, '\0');
+  EXPECT_EQ(BufFileRead(f, rest.data(), 8191), 8191);
+  EXPECT_EQ(rest, data.substr(1));
+  EXPECT_EQ(f->remaining, 0);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(BufFile, BytesAboveTheSignBitAreNotEndOfData) {
+  TempDir d;
+  WriteFile(d / "f", std::string("\xFF\x80\x00", 3));
+  BufFile *f = OpenRaw(d / "f");
+  EXPECT_EQ(BufFileGetByte(f), 0xFF);
+  EXPECT_EQ(BufFileGetByte(f), 0x80);
+  EXPECT_EQ(BufFileGetByte(f), 0x00);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(BufFile, ReadsSpanningManyFills) {
+  TempDir d;
+  std::string data = Pattern(3 * 8192 + 17);
+  WriteFile(d / "f", data);
+  BufFile *f = OpenRaw(d / "f");
+  std::string got(data.size() + 10, '\0');
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  EXPECT_EQ(BufFileRead(f, got.data(), static_cast<int>(got.size())), static_cast<int>(data.size() - 1));
+  EXPECT_EQ(got.substr(0, data.size() - 1), data.substr(1));
+  BufFileClose(f, 1);
+}
+
+TEST(BufFile, SkipsWithinAndBeyondTheBuffer) {
+  TempDir d;
+  std::string data = Pattern(20000);
+  WriteFile(d / "f", data);
+  BufFile *f = OpenRaw(d / "f");
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  EXPECT_EQ(BufFileSkip(f, 0), 0);
+  EXPECT_EQ(f->remaining, 8191);
+  EXPECT_EQ(BufFileSkip(f, 100), 100);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[101]));
+  // Exactly what remains stays in the buffer; the next get fills.
+  int left = f->remaining;
+  EXPECT_EQ(BufFileSkip(f, left), left);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[8192]));
+  // One more than remains seeks.
+  EXPECT_EQ(BufFileSkip(f, f->remaining + 1), 8191 + 1);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[8192 + 1 + 8191 + 1]));
+  // Past the end of a regular file the seek succeeds; the data then ends.
+  EXPECT_EQ(BufFileSkip(f, 50000), 50000);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  EXPECT_EQ(BufFileSkip(f, -1), -1);  // never backwards
+  BufFileClose(f, 1);
+}
+
+TEST(BufFile, SkipsOnAPipeReadAndDiscard) {
+  std::string data = Pattern(30000);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    EXPECT_EQ(write(fds[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    close(fds[1]);
+  });
+  BufFile *f = BufFileOpenRead(fds[0]);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  int inBuffer = f->remaining;
+  EXPECT_EQ(BufFileSkip(f, inBuffer + 20000), inBuffer + 20000);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[1 + static_cast<size_t>(inBuffer) + 20000]));
+  // The pipe ends before this skip does.
+  EXPECT_EQ(BufFileSkip(f, f->remaining + 20000), -1);
+  writer.join();
+  BufFileClose(f, 1);
+}
+
+TEST(FontFileOpen, FiltersAreChosenByExactSuffix) {
+  TempDir d;
+  std::string plain = "plain data";
+  // Raw streams: no compression suffix, or nothing but the suffix.
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(d.path().c_str()), 0);  // so that a path can be just ".Z"
+  for (const char *name : {"a.pcf", "a.GZ", "a.z", ".Z", ".gz", "a.Zz"}) {
+    WriteFile(d / name, plain);
+    BufFile *f = FontFileOpen(name);
+    ASSERT_NE(f, nullptr) << name;
+    EXPECT_EQ(f->fill, BufFileRawFill) << name;
+    EXPECT_EQ(BufFileGetByte(f), 'p');
+    FontFileClose(f);
+  }
+  ASSERT_EQ(chdir(cwd), 0);
+  // A name promising compression whose content is plain: refused, and the
+  // descriptor is closed.
+  int before = OpenDescriptors();
+  for (const char *name : {"x.pcf.gz", "x.pcf.Z", "a.gz", "a.Z"}) {
+    WriteFile(d / name, plain);
+    EXPECT_EQ(FontFileOpen((d / name).c_str()), nullptr) << name;
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(FontFileOpen, OnlyRegularFilesAreOpened) {
+  TempDir d;
+  EXPECT_EQ(FontFileOpen((d / "missing.pcf").c_str()), nullptr);
+  MakeDir(d / "dir.pcf");
+  EXPECT_EQ(FontFileOpen((d / "dir.pcf").c_str()), nullptr);
+  // A FIFO without a writer would block a plain open for ever.
+  ASSERT_EQ(mkfifo((d / "fifo.pcf").c_str(), 0600), 0);
+  EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str()), nullptr);
+  EXPECT_EQ(FontFileOpen("/dev/null"), nullptr);
+  // A link to a regular file is followed.
+  WriteFile(d / "real.pcf", "x");
+  ASSERT_EQ(symlink((d / "real.pcf").c_str(), (d / "link.pcf").c_str()), 0);
+  BufFile *f = FontFileOpen((d / "link.pcf").c_str());
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(BufFileGetByte(f), 'x');
+  FontFileClose(f);
+}
+
+TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {
+  TempDir d;
+  WriteFile(d / "a.pcf", "data");
+  int before = OpenDescriptors();
+  FontAllocFailAt(1);
+  EXPECT_EQ(FontFileOpen((d / "a.pcf").c_str()), nullptr);
+  FontAllocFailAt(0);
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+}  // namespace

@@ -1,0 +1,366 @@
+// The command line, fonts.scale merging and the index files, through the
+// built tool.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/run_tool.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+ToolResult RunIn(const TempDir &cwd, std::vector<std::string> args, long fileSizeLimit = -1) {
+  ToolOptions options;
+  options.cwd = cwd.path();
+  options.fileSizeLimit = fileSizeLimit;
+  return RunTool(args, options);
+}
+
+TEST(CommandLine, NoArgumentsIndexesTheCurrentDirectory) {
+  TempDir d;
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, DoubleDashWordsEndOptionsAndAreSkipped) {
+  for (const char *word : {"--", "--anything"}) {
+    TempDir d;
+    ToolResult r = RunIn(d, {word});
+    EXPECT_EQ(r.status, 0) << word;
+    EXPECT_EQ(r.stderrText, "");
+    EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+  }
+  // After "--" a word beginning with '-' is a directory.
+  TempDir d;
+  MakeDir(d / "-r");
+  ToolResult r = RunIn(d, {"--", "-r"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(d / "-r/fonts.dir"), "0\n");
+  EXPECT_FALSE(FileExists(d / "fonts.dir"));
+}
+
+TEST(CommandLine, UnknownOptionsAreReportedAndTheRunGoesOn) {
+  TempDir d;
+  ToolResult r = RunIn(d, {"-rx", "-x", "-"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: unknown option `-rx'\n"
+            "lorvane: unknown option `-x'\n"
+            "lorvane: unknown option `-'\n");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, MessagesBeginWithTheInvocationNameAsGiven) {
+  TempDir d;
+  ToolOptions options;
+  options.cwd = d.path();
+  options.argv0 = "/some/where/mkidx";
+  ToolResult r = RunTool({"-q"}, options);
+  EXPECT_EQ(r.stderrText, "/some/where/mkidx: unknown option `-q'\n");
+}
+
+TEST(CommandLine, AWordAfterTheFirstDirectoryIsADirectory) {
+  TempDir d;
+  MakeDir(d / "dir1");
+  ToolResult r = RunIn(d, {"dir1", "-r"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in -r\n");
+  EXPECT_EQ(ReadFile(d / "dir1/fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, TheEmptyWordIsADirectoryThatFails) {
+  TempDir d;
+  MakeDir(d / "later");
+  ToolResult r = RunIn(d, {"", "later"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in \n");
+  EXPECT_FALSE(FileExists(d / "later/fonts.dir"));
+}
+
+TEST(CommandLine, ASecondUnreadableDirectoryStopsTheRunAfterTheFirst) {
+  TempDir d;
+  MakeDir(d / "a");
+  MakeDir(d / "c");
+  ToolResult r = RunIn(d, {"a", "missing", "c"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in missing\n");
+  EXPECT_EQ(ReadFile(d / "a/fonts.dir"), "0\n");
+  EXPECT_FALSE(FileExists(d / "c/fonts.dir"));
+}
+
+TEST(CommandLine, PrefixTakesTheNextWordWhateverItBegins) {
+  // "-p -r" sets the prefix to "-r" and does not set relative.
+  TempDir d;
+  MakeDir(d / "dir");
+  ToolResult r = RunIn(d, {"-p", "-r", "dir"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(d / "dir/fonts.dir"), "0\n");
+  EXPECT_FALSE(FileExists(d / "fonts.dir"));
+}
+
+TEST(CommandLine, ALonePrefixOptionAtTheEndIsReportedAndIgnored) {
+  TempDir d;
+  ToolResult r = RunIn(d, {"-p"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: -p requires an argument\n");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, ALoneEncodingOptionAtTheEndIndexesTheCurrentDirectory) {
+  TempDir d;
+  WriteFile(d / "encodings.dir", "1\nold old.enc\n");
+  ToolResult r = RunIn(d, {"-e"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: -e requires an argument\n");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+  // have_enc_dir is set: the old encodings.dir is removed and, with no
+  // encodings found, not written again.
+  EXPECT_FALSE(FileExists(d / "encodings.dir"));
+}
+
+TEST(CommandLine, EncodingOptionConsumesTheNextWordAsItsDirectory) {
+  // "-e -p" scans a directory named "-p"; the "-p" is not an option.
+  TempDir d;
+  MakeDir(d / "-p");
+  MakeDir(d / "fonts");
+  ToolResult r = RunIn(d, {"-e", "-p", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(d / "fonts/fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, AMissingEncodingDirectoryRemovesEveryOldEncodingsDir) {
+  TempDir d;
+  MakeDir(d / "one");
+  MakeDir(d / "two");
+  WriteFile(d / "one/encodings.dir", "stale\n");
+  WriteFile(d / "two/encodings.dir", "stale\n");
+  ToolResult r = RunIn(d, {"-e/no/such/dir", "one", "two"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_FALSE(FileExists(d / "one/encodings.dir"));
+  EXPECT_FALSE(FileExists(d / "two/encodings.dir"));
+  EXPECT_EQ(ReadFile(d / "one/fonts.dir"), "0\n");
+}
+
+TEST(CommandLine, WithoutEncodingOptionsEncodingsDirIsLeftAlone) {
+  TempDir d;
+  WriteFile(d / "encodings.dir", "kept\n");
+  EXPECT_EQ(RunIn(d, {}).status, 0);
+  EXPECT_EQ(ReadFile(d / "encodings.dir"), "kept\n");
+}
+
+TEST(CommandLine, ARelativeEncodingDirectoryTooLongWithTheCwdStopsOptions) {
+  // cwd + '/' + DIR of 1023 characters or more: the message, then the word
+  // holding DIR and every later word are directories.
+  TempDir d;
+  std::string cwd = d.path();
+  std::string dir(1023 - cwd.size() - 1, 'x');
+  ToolResult r = RunIn(d, {"-e", dir, "-x"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + dir + "' too long\n" +
+                              "lorvane: failed to create directory in " + dir + "\n");
+  // One character shorter fits: the directory is scanned (it does not
+  // exist, so it contributes nothing) and "-x" is an unknown option.
+  std::string shorter = dir.substr(1);
+  r = RunIn(d, {"-e", shorter, "-x"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: unknown option `-x'\n");
+}
+
+TEST(CommandLine, TheJoinedEncodingDirectoryWordItselfBecomesADirectory) {
+  TempDir d;
+  std::string dir(1100, 'y');
+  ToolResult r = RunIn(d, {"-e" + dir});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + dir + "' too long\n" +
+                              "lorvane: failed to create directory in -e" + dir + "\n");
+}
+
+// --- fonts.scale ---------------------------------------------------------
+
+TEST(Scalable, EntriesAreMergedExactlyAsRead) {
+  TempDir d;
+  WriteFile(d / "fonts.scale",
+            "  5\n\n"
+            "a.pfa -Adobe-Foo-Medium-R  inner  spaces  \n"
+            "b.ttf\r\n"        // the file name alone: the next line is its font name
+            "\n"
+            "   -b-Bar\r\n"     // leading white space dropped, the carriage return kept
+            "\t\n");
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"),
+            "2\n"
+            "a.pfa -Adobe-Foo-Medium-R  inner  spaces  \n"
+            "b.ttf -b-Bar\r\n");
+}
+
+TEST(Scalable, TheCountIsOnlyCheckedForPresence) {
+  TempDir d;
+  WriteFile(d / "fonts.scale", "0\nx.pfa x\ny.pfa y\n");
+  EXPECT_EQ(RunIn(d, {}).status, 0);
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "2\nx.pfa x\ny.pfa y\n");
+  for (const char *content : {"", "   \n", "abc x.pfa x\n", "+ 3\nx.pfa x\n"}) {
+    WriteFile(d / "fonts.scale", content);
+    ToolResult r = RunIn(d, {});
+    EXPECT_EQ(r.status, 0) << content;
+    EXPECT_EQ(r.stderrText, "");
+    EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n") << content;
+  }
+  WriteFile(d / "fonts.scale", "-7x.pfa name");  // digits end the count
+  EXPECT_EQ(RunIn(d, {}).status, 0);
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "1\nx.pfa name\n");
+}
+
+TEST(Scalable, AFileNameWithoutAFontNameFailsTheDirectory) {
+  TempDir d;
+  WriteFile(d / "fonts.dir", "old\n");
+  WriteFile(d / "fonts.scale", "2\na.pfa a\nb.pfa  \n\n");
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: bad format for ./fonts.scale file\n"
+            "lorvane: failed to create directory in .\n");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "old\n");  // kept: nothing was written
+}
+
+TEST(Scalable, AnUnreadableFontsScaleIsReportedWithTheSystemsMessage) {
+  if (geteuid() == 0) {
+    // root reads any file; a directory in its place cannot be read either.
+    TempDir d;
+    MakeDir(d / "fonts.scale");
+    ToolResult r = RunIn(d, {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.stderrText,
+              "./fonts.scale: Is a directory\n"
+              "lorvane: failed to create directory in .\n");
+    return;
+  }
+  TempDir d;
+  WriteFile(d / "fonts.scale", "1\na b\n");
+  chmod((d / "fonts.scale").c_str(), 0);
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "./fonts.scale: Permission denied\n"
+            "lorvane: failed to create directory in .\n");
+}
+
+TEST(Scalable, ATrailingSlashIsNotDoubledForFontsScaleButIsForFontsDir) {
+  TempDir d;
+  MakeDir(d / "sub");
+  WriteFile(d / "sub/fonts.scale", "1\nonly-name\n");
+  ToolResult r = RunIn(d, {"sub/"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: bad format for sub/fonts.scale file\n"
+            "lorvane: failed to create directory in sub/\n");
+  MakeDir(d / "ro");
+  chmod((d / "ro").c_str(), 0555);
+  if (geteuid() != 0) {
+    r = RunIn(d, {"ro/"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.stderrText,
+              "lorvane: can't create directory ro//fonts.dir\n"
+              "lorvane: failed to create directory in ro/\n");
+  }
+}
+
+TEST(Scalable, OverlongFieldsAreCutWithoutOverflow) {
+  // Each field holds 1023 bytes; the rest of a cut field is read as the next.
+  TempDir d;
+  WriteFile(d / "fonts.scale", "1\n" + std::string(1500, 'f') + " " + std::string(500, 'n') + "\n" +
+                                   "a.pfa " + std::string(3000, 'm') + "\n");
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(d / "fonts.dir"),
+            "3\n" + std::string(1023, 'f') + " " + std::string(477, 'f') + " " + std::string(500, 'n') +
+                "\n" + "a.pfa " + std::string(1023, 'm') + "\n" + std::string(1023, 'm') + " " +
+                std::string(954, 'm') + "\n");
+}
+
+// --- writing the index files ----------------------------------------------
+
+TEST(IndexFiles, AFontsDirThatCannotBeRemovedFailsTheDirectory) {
+  TempDir d;
+  MakeDir(d / "fonts.dir/inside");  // a non-empty directory cannot be unlinked
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: cannot unlink ./fonts.dir\n"
+            "lorvane: failed to create directory in .\n");
+}
+
+TEST(IndexFiles, AReadOnlyDirectoryCannotBeIndexed) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  TempDir d;
+  MakeDir(d / "ro");
+  WriteFile(d / "ro/fonts.dir", "old\n");
+  chmod((d / "ro").c_str(), 0555);
+  ToolResult r = RunIn(d, {"ro"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: cannot unlink ro/fonts.dir\n"
+            "lorvane: failed to create directory in ro\n");
+  chmod((d / "ro").c_str(), 0755);
+  EXPECT_EQ(ReadFile(d / "ro/fonts.dir"), "old\n");
+}
+
+TEST(IndexFiles, ALinkInPlaceOfAnIndexIsReplacedNotFollowed) {
+  TempDir d;
+  WriteFile(d / "target", "precious\n");
+  ASSERT_EQ(symlink((d / "target").c_str(), (d / "fonts.dir").c_str()), 0);
+  ToolResult r = RunIn(d, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(d / "target"), "precious\n");
+  struct stat st;
+  ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+}
+
+TEST(IndexFiles, TheNewIndexGetsThePermissionsOfAPlainCreate) {
+  TempDir d;
+  mode_t old = umask(027);
+  ToolResult r = RunIn(d, {});
+  umask(old);
+  EXPECT_EQ(r.status, 0);
+  struct stat st;
+  ASSERT_EQ(stat((d / "fonts.dir").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(ListDir(d.path()), std::vector<std::string>{"fonts.dir"});  // no temporary left
+}
+
+TEST(IndexFiles, AFontsDirThatCannotBeWrittenWholeIsRemovedAndFails) {
+  TempDir d;
+  std::string scale = "300\n";
+  for (int i = 0; i < 300; i++) scale += "file" + std::to_string(i) + ".pfa -x-name-" + std::to_string(i) + "\n";
+  WriteFile(d / "fonts.scale", scale);
+  WriteFile(d / "fonts.dir", "old\n");
+  ToolResult r = RunIn(d, {}, 2000);  // a file-size limit far below the index
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: cannot write ./fonts.dir\n"
+            "lorvane: failed to create directory in .\n");
+  EXPECT_EQ(ListDir(d.path()), std::vector<std::string>{"fonts.scale"});
+  // Without the limit the same directory is indexed.
+  r = RunIn(d, {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(d / "fonts.dir").substr(0, 4), "300\n");
+}
+
+TEST(IndexFiles, AnEncodingsDirThatCannotBeCreatedIsAWarningOnly) {
+  TempDir d;
+  MakeDir(d / "encodings.dir/inside");  // cannot be unlinked
+  ToolResult r = RunIn(d, {"-e", "/nonexistent"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: warning: cannot unlink ./encodings.dir\n");
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+}
+
+}  // namespace
