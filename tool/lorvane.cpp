@@ -52,6 +52,9 @@ const char *OptionValue(int argc, char **argv, int *argn, int *position) {
   return nullptr;
 }
 
+// Lives for the whole run; kept here so that it stays reachable to the end.
+EncodingTable *encodings = nullptr;
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -60,7 +63,7 @@ int main(int argc, char **argv) {
   BitmapRegisterFontFileFunctions();
   progName = argc > 0 ? argv[0] : "lorvane";
 
-  auto *encodings = static_cast<EncodingTable *>(FontAlloc(sizeof(EncodingTable)));
+  encodings = static_cast<EncodingTable *>(FontAlloc(sizeof(EncodingTable)));
   if (!encodings) {
     std::fprintf(stderr, "%s: out of memory\n", progName);
     std::exit(2);

@@ -34,6 +34,7 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
       rl.rlim_cur = rl.rlim_max = static_cast<rlim_t>(options.fileSizeLimit);
       setrlimit(RLIMIT_FSIZE, &rl);
     }
+    for (const auto &e : options.env) putenv(const_cast<char *>(e.c_str()));
     execv(binary.c_str(), argv.data());
     _exit(127);
   }

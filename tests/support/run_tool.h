@@ -15,6 +15,8 @@ struct ToolOptions {
   long fileSizeLimit = -1;      // RLIMIT_FSIZE in bytes, -1 for none
   std::string argv0 = "lorvane";
   std::string binary;           // "" for the lorvane under test
+  // Extra environment entries ("NAME=value"), e.g. for the failure-injecting build.
+  std::vector<std::string> env;
 };
 
 // Runs lorvane with `args` (argv[0] is options.argv0).
