@@ -12,6 +12,7 @@
 
 namespace {
 
+// The name refers to the text: keep the string alive while the name is used.
 FontName NameOf(const std::string &text) {
   FontName n;
   n.text = const_cast<char *>(text.c_str());
@@ -148,7 +149,8 @@ TEST(FontTable, SortedTablesUseBinarySearch) {
   EXPECT_EQ(Find(&table.t, "epsilon"), -1);
   EXPECT_EQ(Find(&table.t, "gam*"), 4);
   int left, right, budget;
-  FontName n = NameOf("zzz");
+  std::string zzz = "zzz";
+  FontName n = NameOf(zzz);
   EXPECT_EQ(SetupWildMatch(&table.t, &n, &left, &right, &budget), -1);
   EXPECT_EQ(left, right);
   EXPECT_EQ(budget, -1);
