@@ -1,0 +1,85 @@
+// What a packager ships: the manual page renders cleanly and documents every
+// message the program can print, and an install into DESTDIR works.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "tests/support/run_tool.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+std::string Capture(const std::string &command, int *status) {
+  std::string out;
+  FILE *p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  *status = pclose(p);
+  return out;
+}
+
+std::string Collapse(const std::string &text) {
+  return std::regex_replace(text, std::regex("\\s+"), " ");
+}
+
+// The message formats written to standard error by the sources under `dir`.
+std::vector<std::string> MessageFormats(const std::string &dir) {
+  std::vector<std::string> formats;
+  std::regex call("fprintf\\(\\s*stderr,\\s*\"((?:[^\"\\\\]|\\\\.)*)\"");
+  for (const auto &e : std::filesystem::directory_iterator(std::string(LORVANE_SOURCE_DIR) + "/" + dir)) {
+    if (e.path().extension() != ".cpp") continue;
+    std::string src = ReadFile(e.path().string());
+    for (std::sregex_iterator it(src.begin(), src.end(), call), end; it != end; ++it)
+      formats.push_back((*it)[1].str());
+  }
+  return formats;
+}
+
+TEST(ManualPage, RendersWithoutWarnings) {
+  int status = 0;
+  std::string out = Capture("groff -man -Tascii -ww '" LORVANE_SOURCE_DIR "/man/lorvane.1' 2>&1 >/dev/null", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, "");
+}
+
+TEST(ManualPage, DocumentsEveryMessageOfTheDriver) {
+  int status = 0;
+  std::string page = Collapse(Capture("groff -man -Tascii '" LORVANE_SOURCE_DIR "/man/lorvane.1' 2>/dev/null | col -b", &status));
+  ASSERT_EQ(status, 0);
+  std::vector<std::string> formats = MessageFormats("tool");
+  ASSERT_GT(formats.size(), 15u);
+  for (const std::string &format : formats) {
+    // Messages of the program begin with its name; the fixed text up to the
+    // next conversion is what the page must show.
+    if (format.rfind("%s: ", 0) != 0) continue;
+    std::string text = Collapse(std::regex_replace(format.substr(4), std::regex("%[sd].*|\\\\n$"), ""));
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (text.size() < 4) continue;
+    EXPECT_NE(page.find(text), std::string::npos) << "message not in the manual page: " << text;
+  }
+}
+
+TEST(Install, HonoursPrefixAndDestdir) {
+  TempDir dest;
+  int status = 0;
+  std::string log = Capture("DESTDIR='" + dest.path() + "' cmake --install '" LORVANE_BUILD_DIR
+                            "' --prefix /opt/lv 2>&1", &status);
+  ASSERT_EQ(status, 0) << log;
+  std::string binary = dest / "opt/lv/bin/lorvane";
+  EXPECT_TRUE(FileExists(binary));
+  EXPECT_TRUE(FileExists(dest / "opt/lv/share/man/man1/lorvane.1"));
+  TempDir fonts;
+  ToolOptions options;
+  options.binary = binary;
+  options.cwd = fonts.path();
+  ToolResult r = RunTool({}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(fonts / "fonts.dir"), "0\n");
+}
+
+}  // namespace
