@@ -41,3 +41,15 @@ function(lorvane_add_fuzz name)
     lorvane_target_options(${name}_fuzz)
   endif()
 endfunction()
+
+# lorvane_register_each(dir suffix function): calls function(name) for every
+# dir/<name><suffix>.cpp, so that a new test, fuzz target or benchmark is
+# registered by adding its file.
+function(lorvane_register_each dir suffix fn)
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*${suffix}.cpp)
+  foreach(src ${sources})
+    get_filename_component(base ${src} NAME_WE)
+    string(REGEX REPLACE "${suffix}$" "" name ${base})
+    cmake_language(CALL ${fn} ${name})
+  endforeach()
+endfunction()
