@@ -290,6 +290,17 @@ TEST(EncodingsDir, TooLongFileNamesAreWarnedAboutAndIgnored) {
   EXPECT_EQ(s.Index(), "1\nfits " + deep + "/" + fits + "\n");
 }
 
+TEST(EncodingsDir, AFileNameWithANewlineCannotForgeLines) {
+  Workspace s;
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
+  WriteFile(s.root / "encs/evil\nfake etc-passwd", EncodingFile("y"));
+  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: warning: filename `encs/evil\nfake etc-passwd' contains a newline, ignored\n");
+  EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
+}
+
 TEST(EncodingsDir, DirectoryPathTooLongForThePathBuffer) {
   Workspace s;
   std::string deep = DeepDir(s.root, 1100);
