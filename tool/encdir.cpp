@@ -101,6 +101,13 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
                    entry->d_name);
       continue;
     }
+    // encodings.dir holds one entry per line: a path with a newline in it
+    // would forge lines (and break the count), so such a file is left out.
+    if (std::memchr(entry->d_name, '\n', nameLength)) {
+      std::fprintf(stderr, "%s: warning: filename `%s/%s' contains a newline, ignored\n", progName,
+                   dirname, entry->d_name);
+      continue;
+    }
     std::memcpy(path + prefixLength, entry->d_name, nameLength + 1);
     char **names = identifyEncodingFile(path);
     if (!names) continue;

@@ -1,0 +1,381 @@
+// encodings.dir through the command line: which files the -e directories
+// contribute, the paths written for them, and the order of the lines.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/compressed.h"
+#include "tests/support/run_tool.h"
+#include "tests/support/tempdir.h"
+#include "tool/driver.h"
+#include "util/miscutil.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string EncodingFile(const std::string &name, const Strings &aliases = {}) {
+  std::string text = "# made by the tests\nSTARTENCODING " + name + "\n";
+  for (const auto &a : aliases) text += "ALIAS " + a + "\n";
+  return text + "STARTMAPPING unicode\n0x20 0x7e 0x20\nENDMAPPING\nENDENCODING\n";
+}
+
+// The names of a directory in the order the system lists them.
+Strings ListingOrder(const std::string &dir) {
+  Strings names;
+  if (DIR *d = opendir(dir.c_str())) {
+    while (dirent *e = readdir(d)) names.push_back(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+size_t Position(const Strings &list, const std::string &name) {
+  return static_cast<size_t>(std::find(list.begin(), list.end(), name) - list.begin());
+}
+
+std::string RealPath(const std::string &path) {
+  char buf[PATH_MAX];
+  return realpath(path.c_str(), buf) ? buf : path;
+}
+
+ToolResult RunIn(const std::string &cwd, const Strings &args) {
+  ToolOptions options;
+  options.cwd = cwd;
+  return RunTool(args, options);
+}
+
+// A working directory with a font directory "fonts" to index.
+struct Workspace {
+  TempDir root;
+  Workspace() {
+    MakeDir(root / "fonts");
+    MakeDir(root / "encs");
+  }
+  ToolResult Run(const Strings &args) { return RunIn(root.path(), args); }
+  std::string Index() const { return ReadFile(root / "fonts/encodings.dir"); }
+};
+
+TEST(EncodingsDir, AbsoluteDirectoryOneLinePerNameInBucketOrder) {
+  Workspace s;
+  // Single-letter names fall into the bucket of their byte: a 97, b 98, c 99.
+  WriteFile(s.root / "encs/c.enc", EncodingFile("c"));
+  WriteFile(s.root / "encs/ab.enc", EncodingFile("b", {"a", "Z"}));
+  const std::string e = s.root / "encs";
+  ToolResult r = s.Run({"-e", e, "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(s.Index(), "4\nZ " + e + "/ab.enc\na " + e + "/ab.enc\nb " + e + "/ab.enc\nc " + e +
+                           "/c.enc\n");
+  EXPECT_EQ(ReadFile(s.root / "fonts/fonts.dir"), "0\n");
+}
+
+TEST(EncodingsDir, NewestEntryFirstWithinABucket) {
+  Workspace s;
+  // Only the last eight bytes of a name decide its bucket.
+  WriteFile(s.root / "encs/one.enc", EncodingFile("Aabcdefgh", {"Babcdefgh", "Cabcdefgh"}));
+  ASSERT_EQ(Hash("Aabcdefgh") % 256, Hash("Cabcdefgh") % 256);
+  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(s.Index(), "3\nCabcdefgh encs/one.enc\nBabcdefgh encs/one.enc\nAabcdefgh encs/one.enc\n");
+}
+
+TEST(EncodingsDir, RelativeAndDotDirectories) {
+  Workspace s;
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
+  const std::string cwd = RealPath(s.root.path());
+  struct Case {
+    Strings args;
+    std::string path;
+  } cases[] = {
+      {{"-e", "encs", "fonts"}, cwd + "/encs/x.enc"},
+      {{"-eencs/", "fonts"}, cwd + "/encs/x.enc"},
+      {{"-r", "-e", "encs", "fonts"}, "encs/x.enc"},
+      {{"-r", "-e", "encs/", "fonts"}, "encs/x.enc"},
+      {{"-e", "encs", "-r", "fonts"}, cwd + "/encs/x.enc"},
+  };
+  for (const auto &c : cases) {
+    ToolResult r = s.Run(c.args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.stderrText, "");
+    EXPECT_EQ(s.Index(), "1\nx " + c.path + "\n") << c.args[0] << " " << c.args[1];
+  }
+  // "." is the working directory: bare names under -r, cwd/./name without.
+  WriteFile(s.root / "fonts/y.enc", EncodingFile("y"));
+  ToolResult r = RunIn(s.root / "fonts", {"-r", "-e", ".", "."});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(s.root / "fonts/encodings.dir"), "1\ny y.enc\n");
+  r = RunIn(s.root / "fonts", {"-e", ".", "."});
+  EXPECT_EQ(ReadFile(s.root / "fonts/encodings.dir"),
+            "1\ny " + RealPath(s.root / "fonts") + "/./y.enc\n");
+}
+
+TEST(EncodingsDir, OtherFilesOfTheDirectoryAreSilentlyPassedOver) {
+  Workspace s;
+  WriteFile(s.root / "encs/real.enc", EncodingFile("real"));
+  WriteFile(s.root / "encs/empty", "");
+  WriteFile(s.root / "encs/font.bdf", "STARTFONT 2.1\nFONT -misc-fixed-medium-r-normal--13\n");
+  WriteFile(s.root / "encs/font.pcf", std::string("\1fcp\x0e\0\0\0\x01\0\0\0", 12));
+  WriteFile(s.root / "encs/junk.gz", "not gzip data at all\n");
+  WriteFile(s.root / "encs/junk.Z", "not LZW data\n");
+  WriteFile(s.root / "encs/encodings.dir", "1\nold /x/old.enc\n");
+  MakeDir(s.root / "encs/sub.enc");
+  WriteFile(s.root / "encs/sub.enc/inner.enc", EncodingFile("inner"));
+  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(s.Index(), "1\nreal encs/real.enc\n");
+}
+
+TEST(EncodingsDir, FirstDirectoryOnTheCommandLineKeepsAName) {
+  Workspace s;
+  MakeDir(s.root / "d1");
+  MakeDir(s.root / "d2");
+  // s is shared; t and u are each declared by one directory.
+  WriteFile(s.root / "d1/one.enc", EncodingFile("s", {"t"}));
+  WriteFile(s.root / "d2/two.enc", EncodingFile("s", {"u"}));
+  s.Run({"-r", "-e", "d1", "-e", "d2", "fonts"});
+  EXPECT_EQ(s.Index(), "3\ns d1/one.enc\nt d1/one.enc\nu d2/two.enc\n");
+  s.Run({"-r", "-ed2", "-ed1", "fonts"});
+  EXPECT_EQ(s.Index(), "3\ns d2/two.enc\nt d1/one.enc\nu d2/two.enc\n");
+}
+
+TEST(EncodingsDir, FirstDirectoryWinsEvenAgainstACompressedFile) {
+  if (!FontFileReadsSuffix(".gz")) GTEST_SKIP() << "the gzip filter is not in this build yet";
+  Workspace s;
+  MakeDir(s.root / "d1");
+  MakeDir(s.root / "d2");
+  WriteFile(s.root / "d1/x.enc", EncodingFile("shared"));
+  WriteFile(s.root / "plain", EncodingFile("shared"));
+  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "d2/x.enc.gz"));
+  s.Run({"-r", "-e", "d1", "-e", "d2", "fonts"});
+  EXPECT_EQ(s.Index(), "1\nshared d1/x.enc\n");
+  s.Run({"-r", "-e", "d2", "-e", "d1", "fonts"});
+  EXPECT_EQ(s.Index(), "1\nshared d2/x.enc.gz\n");
+}
+
+// Within one directory: .gz before .Z before plain, whatever the listing order.
+TEST(EncodingsDir, CompressedFilesArePreferredWithinADirectory) {
+  bool gz = FontFileReadsSuffix(".gz"), lzw = FontFileReadsSuffix(".Z");
+  if (!gz && !lzw) GTEST_SKIP() << "neither filter is in this build yet";
+  struct Case {
+    Strings files;
+    std::string winner;
+  };
+  std::vector<Case> cases;
+  if (gz) cases.push_back({{"x.enc", "x.enc.gz"}, "x.enc.gz"});
+  if (lzw) cases.push_back({{"x.enc", "x.enc.Z"}, "x.enc.Z"});
+  if (gz && lzw) cases.push_back({{"x.enc.Z", "x.enc.gz"}, "x.enc.gz"});
+  if (gz && lzw) cases.push_back({{"x.enc", "x.enc.Z", "x.enc.gz"}, "x.enc.gz"});
+  for (const Case &c : cases) {
+    // Each name twice over, once in each creation order, to vary the listing.
+    for (bool reverse : {false, true}) {
+      Workspace s;
+      WriteFile(s.root / "plain", EncodingFile("n"));
+      Strings files = c.files;
+      if (reverse) std::reverse(files.begin(), files.end());
+      for (const auto &f : files) {
+        std::string path = s.root / ("encs/" + f);
+        if (f.ends_with(".gz"))
+          ASSERT_TRUE(CompressFile("gzip", s.root / "plain", path));
+        else if (f.ends_with(".Z"))
+          ASSERT_TRUE(CompressFile("compress", s.root / "plain", path));
+        else
+          WriteFile(path, EncodingFile("n"));
+      }
+      s.Run({"-r", "-e", "encs", "fonts"});
+      EXPECT_EQ(s.Index(), "1\nn encs/" + c.winner + "\n") << c.files[0] << " " << c.files[1];
+    }
+  }
+}
+
+TEST(EncodingsDir, AnEntryKeepsItsPlaceWhenItTakesANewerFile) {
+  if (!FontFileReadsSuffix(".gz")) GTEST_SKIP() << "the gzip filter is not in this build yet";
+  Workspace s;
+  WriteFile(s.root / "plain", EncodingFile("Aabcdefgh"));
+  WriteFile(s.root / "encs/a.enc", EncodingFile("Aabcdefgh"));
+  WriteFile(s.root / "encs/b.enc", EncodingFile("Babcdefgh"));
+  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "encs/a.enc.gz"));
+  Strings order = ListingOrder(s.root / "encs");
+  // Names are created in the order their first file is listed; a bucket
+  // lists its newest entry first.
+  size_t a = std::min(Position(order, "a.enc"), Position(order, "a.enc.gz"));
+  size_t b = Position(order, "b.enc");
+  std::string lineA = "Aabcdefgh encs/a.enc.gz\n", lineB = "Babcdefgh encs/b.enc\n";
+  s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(s.Index(), "2\n" + (a < b ? lineB + lineA : lineA + lineB));
+}
+
+TEST(EncodingsDir, TwoUncompressedFilesTheFirstListedKeepsTheName) {
+  Workspace s;
+  WriteFile(s.root / "encs/p.enc", EncodingFile("n", {"p"}));
+  WriteFile(s.root / "encs/q.enc", EncodingFile("n", {"q"}));
+  Strings order = ListingOrder(s.root / "encs");
+  std::string first = Position(order, "p.enc") < Position(order, "q.enc") ? "p.enc" : "q.enc";
+  s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(s.Index(), "3\nn encs/" + first + "\np encs/p.enc\nq encs/q.enc\n");
+}
+
+TEST(EncodingsDir, PrefixIsWrittenBeforeEveryPath) {
+  Workspace s;
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x", {"y"}));
+  s.Run({"-p", "/usr/share/", "-r", "-e", "encs", "-pPFX:", "fonts"});
+  EXPECT_EQ(s.Index(), "2\nx PFX:encs/x.enc\ny PFX:encs/x.enc\n");
+}
+
+TEST(EncodingsDir, SameDirectoryTwiceChangesNothing) {
+  Workspace s;
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x", {"y", "z"}));
+  WriteFile(s.root / "encs/w.enc", EncodingFile("w"));
+  s.Run({"-r", "-e", "encs", "fonts"});
+  std::string once = s.Index();
+  ToolResult r = s.Run({"-r", "-e", "encs", "-e", "encs", "-e", "encs/", "fonts"});
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(s.Index(), once);
+  EXPECT_EQ(once.substr(0, 2), "4\n");
+}
+
+TEST(EncodingsDir, MissingDirectoryRemovesTheOldIndex) {
+  Workspace s;
+  WriteFile(s.root / "fonts/encodings.dir", "1\nold old.enc\n");
+  ToolResult r = s.Run({"-e", "nowhere", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_FALSE(FileExists(s.root / "fonts/encodings.dir"));
+  EXPECT_EQ(ReadFile(s.root / "fonts/fonts.dir"), "0\n");
+  // Without -e the old index is left alone.
+  WriteFile(s.root / "fonts/encodings.dir", "1\nold old.enc\n");
+  s.Run({"fonts"});
+  EXPECT_EQ(s.Index(), "1\nold old.enc\n");
+}
+
+TEST(EncodingsDir, EveryIndexedDirectoryGetsTheSameIndex) {
+  Workspace s;
+  MakeDir(s.root / "more");
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
+  s.Run({"-r", "-e", "encs", "fonts", "more"});
+  EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
+  EXPECT_EQ(ReadFile(s.root / "more/encodings.dir"), "1\nx encs/x.enc\n");
+}
+
+// A chain of directories below root whose relative path is about `length`
+// characters long (path components stay within the usual 255-byte limit).
+std::string DeepDir(const TempDir &root, size_t length) {
+  std::string rel;
+  while (rel.size() < length) {
+    if (!rel.empty()) rel += "/";
+    rel += std::string(std::clamp<size_t>(length - rel.size(), 1, 200), 'd');
+    MakeDir(root / rel);
+  }
+  return rel;
+}
+
+TEST(EncodingsDir, TooLongFileNamesAreWarnedAboutAndIgnored) {
+  Workspace s;
+  std::string deep = DeepDir(s.root, 900);  // relative, used as given under -r
+  ASSERT_GE(deep.size(), 890u);
+  std::string longName(1024 - deep.size() - 1, 'f');  // prefix + name == 1024
+  std::string fits(longName.size() - 1, 'g');          // 1023
+  WriteFile(s.root / (deep + "/" + longName), EncodingFile("toolong"));
+  WriteFile(s.root / (deep + "/" + fits), EncodingFile("fits"));
+  ToolResult r = s.Run({"-r", "-e", deep, "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: warning: filename `" + deep + "/" + longName + "' too long, ignored\n");
+  EXPECT_EQ(s.Index(), "1\nfits " + deep + "/" + fits + "\n");
+}
+
+TEST(EncodingsDir, AFileNameWithANewlineCannotForgeLines) {
+  Workspace s;
+  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
+  WriteFile(s.root / "encs/evil\nfake etc-passwd", EncodingFile("y"));
+  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: warning: filename `encs/evil\nfake etc-passwd' contains a newline, ignored\n");
+  EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
+}
+
+TEST(EncodingsDir, DirectoryPathTooLongForThePathBuffer) {
+  Workspace s;
+  std::string deep = DeepDir(s.root, 1100);
+  WriteFile(s.root / (deep + "/x.enc"), EncodingFile("x"));
+  ToolResult r = s.Run({"-r", "-e", deep, "fonts"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + deep + "' too long\n");
+  EXPECT_FALSE(FileExists(s.root / "fonts/encodings.dir"));
+}
+
+// InsertEncoding directly, where the command line cannot reach: a later
+// argument index never happens on the command line.
+struct Table {
+  EncodingTable t{};
+  ~Table() {
+    for (auto *&head : t.buckets)
+      while (EncodingEntry *e = head) {
+        head = e->next;
+        FontFree(e->name);
+        FontFree(e);
+      }
+  }
+  std::string Dump() const {
+    std::string out;
+    for (auto *head : t.buckets)
+      for (auto *e = head; e; e = e->next)
+        out += std::string(e->name) + " " + e->file + " " + std::to_string(e->argIndex) + "\n";
+    return out;
+  }
+};
+
+char *Copy(const char *s) {
+  auto *c = static_cast<char *>(FontAlloc(std::strlen(s) + 1));
+  std::strcpy(c, s);
+  return c;
+}
+
+TEST(InsertEncoding, PositionThenCompressionDecide) {
+  char plain[] = "x.enc", gz[] = "x.enc.gz", lzw[] = "x.enc.Z", other[] = "y.enc";
+  Table t;
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), plain, 3));
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Babcdefgh"), other, 3));
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), lzw, 3));  // .Z beats plain
+  EXPECT_EQ(t.Dump(), "Babcdefgh y.enc 3\nAabcdefgh x.enc.Z 3\n");
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), plain, 3));  // plain does not beat .Z
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), gz, 5));     // later position never wins
+  EXPECT_EQ(t.Dump(), "Babcdefgh y.enc 3\nAabcdefgh x.enc.Z 3\n");
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), plain, 1));  // an earlier one does
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), gz, 1));
+  EXPECT_EQ(t.Dump(), "Babcdefgh y.enc 3\nAabcdefgh x.enc.gz 1\n");
+  EXPECT_TRUE(InsertEncoding(&t.t, Copy("Aabcdefgh"), lzw, 1));
+  EXPECT_EQ(t.Dump(), "Babcdefgh y.enc 3\nAabcdefgh x.enc.gz 1\n");
+}
+
+TEST(InsertEncoding, CompareEncodingFilesIsExactAboutSuffixes) {
+  EXPECT_TRUE(CompareEncodingFiles("a.gz", "a"));
+  EXPECT_TRUE(CompareEncodingFiles("a.gz", "a.Z"));
+  EXPECT_TRUE(CompareEncodingFiles("a.Z", "a"));
+  EXPECT_FALSE(CompareEncodingFiles("a.Z", "a.gz"));
+  EXPECT_FALSE(CompareEncodingFiles("a", "b"));
+  EXPECT_FALSE(CompareEncodingFiles("a.gz", "b.gz"));
+  EXPECT_FALSE(CompareEncodingFiles("a.GZ", "a"));
+  EXPECT_FALSE(CompareEncodingFiles("a.z", "a"));
+}
+
+TEST(InsertEncoding, NoMemoryForANewEntry) {
+  Table t;
+  char file[] = "x.enc";
+  char *name = Copy("x");
+  FontAllocFailAt(1);
+  bool ok = InsertEncoding(&t.t, name, file, 1);
+  FontAllocFailAt(0);
+  EXPECT_FALSE(ok);
+  FontFree(name);  // still the caller's
+  EXPECT_EQ(t.Dump(), "");
+}
+
+}  // namespace

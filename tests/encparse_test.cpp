@@ -1,0 +1,321 @@
+// The encoding file header scan and its line classifier, over in-memory
+// streams (and a few real files, plain and compressed).
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fontenc/encparse.h"
+#include "tests/support/compressed.h"
+#include "tests/support/membuf.h"
+#include "tests/support/tempdir.h"
+#include "util/miscutil.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct Parsed {
+  Names names;  // the name, then the aliases
+  int size;
+  int rowSize;
+};
+
+std::optional<Parsed> Parse(const std::string &text) {
+  BufFile *f = MemBufOpen(text.data(), text.size());
+  EXPECT_NE(f, nullptr);
+  EncodingRecord *r = parseEncodingFile(f, 1);
+  BufFileClose(f, 1);
+  if (!r) return std::nullopt;
+  Parsed p{{r->name}, r->size, r->row_size};
+  if (r->aliases)
+    for (char **a = r->aliases; *a; a++) p.names.push_back(*a);
+  EXPECT_EQ(r->mappings, nullptr);
+  FreeEncodingRecord(r);
+  return p;
+}
+
+std::optional<Names> NamesOf(const std::string &text) {
+  auto p = Parse(text);
+  if (!p) return std::nullopt;
+  return p->names;
+}
+
+// Every getnextline result up to the first -1, with what it left in the
+// scratch values, as text: "1:name", "4:1,2", "-2" ...
+std::vector<std::string> Lines(const std::string &text) {
+  BufFile *f = MemBufOpen(text.data(), text.size());
+  std::vector<std::string> out;
+  auto v = [](uint32_t x) { return std::to_string(x); };
+  for (int guard = 0; guard < 100; guard++) {
+    value1 = value2 = value3 = 777;
+    int line = getnextline(f);
+    std::string s = std::to_string(line);
+    std::string word = keyword_value;
+    switch (line) {
+      case 1: case 9: s += ":" + word; break;
+      case 2: s += ":" + word + "," + v(value1) + "," + v(value2); break;
+      case 4: case 6: case 8: s += ":" + v(value1) + "," + v(value2); break;
+      case 5: s += ":" + v(value1) + "," + v(value2) + "," + v(value3); break;
+      case 7: s += ":" + v(value1) + "," + word; break;
+      default: break;
+    }
+    out.push_back(s);
+    if (line == -1) break;
+  }
+  BufFileClose(f, 1);
+  return out;
+}
+
+using L = std::vector<std::string>;
+
+TEST(EncodingHeader, NameAndAliasBeforeTheFirstMappingSection) {
+  EXPECT_EQ(NamesOf("STARTENCODING ISO8859-2\nALIAS latin2\nSTARTMAPPING unicode\n"
+                    "ALIAS hidden\nENDMAPPING\nENDENCODING\n"),
+            (Names{"ISO8859-2", "latin2"}));
+  EXPECT_EQ(NamesOf("STARTENCODING a\nENDENCODING\nALIAS hidden\n"), (Names{"a"}));
+}
+
+TEST(EncodingHeader, KeywordsIgnoreCaseNamesKeepIt) {
+  auto p = Parse("# lead comment\n\n   \t\nstartencoding Koi8-R\nAlias KOI8r\nsize 94 94\n");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->names, (Names{"Koi8-R", "KOI8r"}));
+  EXPECT_EQ(p->size, 94);
+  EXPECT_EQ(p->rowSize, 94);
+}
+
+TEST(EncodingHeader, CarriageReturnLineEndsReadLikePlainOnes) {
+  EXPECT_EQ(NamesOf("# c\r\n\r\nSTARTENCODING x-cr\r\nALIAS y\r\nSIZE 128\r\nSTARTMAPPING cmap\r\n"),
+            (Names{"x-cr", "y"}));
+}
+
+TEST(EncodingHeader, NotAnEncodingFile) {
+  for (const std::string &text : std::vector<std::string>{
+           "", "\n\n# only comments\n", "STARTENCODING\n", "STARTENCODING 8bit\n",
+        "STARTENCODING a b\n", "ALIAS x\nSTARTENCODING y\n", "3\nx.enc x\n",
+        "STARTFONT 2.1\nFONT -misc-fixed\n", std::string("\1fcp\x0e\0\0\0", 8),
+        std::string("\x1f\x8b\x08\0", 4), "*STARTENCODING\n", "STARTENCODING x y z\n"})
+    EXPECT_FALSE(Parse(text)) << text;
+}
+
+TEST(EncodingHeader, AnAsteriskIsTheOnlyCharacterConsumed) {
+  EXPECT_EQ(NamesOf("STARTENCODING e\n*ALIAS star\n*#ALIAS no\n"), (Names{"e", "star"}));
+  // The first meaningful line must be STARTENCODING itself: "*" makes it bad.
+  EXPECT_FALSE(Parse("*STARTENCODING e\n"));
+}
+
+TEST(EncodingHeader, MalformedAliasLinesAreIgnored) {
+  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS two words\nALIAS 9lives\nALIAS\nALIAS kept # note\n"
+                    "ALIAS e\nALIAS kept\n"),
+            (Names{"e", "kept", "e", "kept"}));
+}
+
+TEST(EncodingHeader, TwentyAliasesAreKept) {
+  std::string text = "STARTENCODING many\n";
+  Names expected{"many"};
+  for (int i = 0; i < 25; i++) {
+    text += "ALIAS a" + std::to_string(i) + "\n";
+    if (i < kEncodingMaxAliases) expected.push_back("a" + std::to_string(i));
+  }
+  EXPECT_EQ(NamesOf(text), expected);
+}
+
+TEST(EncodingHeader, NamesOf99BytesFitButNot100) {
+  std::string n99(99, 'n'), n100(100, 'm'), n150(150, 'k');
+  EXPECT_EQ(NamesOf("STARTENCODING " + n99 + "\nALIAS " + n99 + "\n"), (Names{n99, n99}));
+  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS " + n100 + "\nALIAS " + n150 + "\nALIAS ok\n"),
+            (Names{"e", "ok"}));
+  EXPECT_FALSE(Parse("STARTENCODING " + n100 + "\n"));
+  // The 100th byte is read again as the start of the next token.
+  std::string line = "ALIAS " + std::string(99, 'a') + "7 8\n";
+  BufFile *f = MemBufOpen(line.data(), line.size());
+  EXPECT_EQ(getnextline(f), -2);
+  BufFileClose(f, 1);
+  EXPECT_EQ(std::string(keyword_value), std::string(99, 'a') + "7");
+  EXPECT_EQ(number_value, 7u);
+}
+
+TEST(EncodingHeader, LastLineWithoutNewline) {
+  EXPECT_EQ(NamesOf("STARTENCODING only"), (Names{"only"}));
+  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS last"), (Names{"e", "last"}));
+  auto p = Parse("STARTENCODING e\nSIZE 300");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->size, 256);  // "SIZE x" cut short by the end is not a SIZE line
+  p = Parse("STARTENCODING e\nSIZE 300 2");
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->size, 300);
+}
+
+TEST(EncodingHeader, SizeNumbersInThreeBases) {
+  auto size = [](const std::string &line) {
+    auto p = Parse("STARTENCODING e\n" + line + "\n");
+    return p ? p->size : -1;
+  };
+  EXPECT_EQ(size("SIZE 0x100"), 256);
+  EXPECT_EQ(size("SIZE 0X1f"), 31);
+  EXPECT_EQ(size("SIZE 0400"), 256);
+  EXPECT_EQ(size("SIZE 300 # comment"), 300);
+  EXPECT_EQ(size("SIZE 300#comment"), 300);
+  EXPECT_EQ(size("SIZE 0x1G"), 256);  // 1, then the word G: not a SIZE line
+  EXPECT_EQ(size("SIZE 300 x"), 256);
+  // Any hex digit in any base.
+  EXPECT_EQ(size("SIZE 1a"), 20);
+  EXPECT_EQ(size("SIZE 09"), 9);
+  EXPECT_EQ(size("SIZE 0"), 0);
+  EXPECT_EQ(size("SIZE 0x"), 0);
+  // 32-bit arithmetic that wraps: 2^32 + 5.
+  EXPECT_EQ(size("SIZE 4294967301"), 5);
+  EXPECT_EQ(size("SIZE 0xffffffffffffffff0"), -16);
+}
+
+TEST(EncodingLines, EveryRowOfTheTable) {
+  EXPECT_EQ(Lines("STARTENCODING n\nSTARTMAPPING unicode\nSTARTMAPPING cmap 3\n"
+                  "STARTMAPPING cmap 3 1\nENDMAPPING\n0x20 0x7e\n1 2 3\nUNDEFINE 7\n"
+                  "UNDEFINE 7 9\n65 A\nSIZE 94\nSIZE 94 94\nALIAS al\nENDENCODING\n"),
+            (L{"1:n", "2:unicode,0,777", "2:cmap,3,777", "2:cmap,3,1", "3", "4:32,126",
+               "5:1,2,3", "6:7,7", "6:7,9", "7:65,A", "8:94,0", "8:94,94", "9:al", "-1"}));
+  EXPECT_EQ(Lines("foo\n"), (L{"-2", "-1"}));
+}
+
+TEST(EncodingLines, WhatMayFollowOnTheLine) {
+  // Only white space or a comment after these.
+  EXPECT_EQ(Lines("ENDENCODING x\nENDMAPPING # c\n65 A B\nUNDEFINE 1 2 3\n"
+                  "STARTMAPPING t 1 2 3\n1 2 x\n1 2 # c\n"),
+            (L{"-2", "3", "-2", "-2", "-2", "-2", "4:1,2", "-1"}));
+  // After x y z and SIZE x y the character ending the last number is
+  // consumed and the rest starts the next line.
+  EXPECT_EQ(Lines("1 2 3 ALIAS a\n"), (L{"5:1,2,3", "9:a", "-1"}));
+  EXPECT_EQ(Lines("1 2 3#ALIAS a\n"), (L{"5:1,2,3", "9:a", "-1"}));
+  EXPECT_EQ(Lines("SIZE 1 2 ALIAS a\n"), (L{"8:1,2", "9:a", "-1"}));
+  EXPECT_EQ(Lines("SIZE 1 2 3 4\n"), (L{"8:1,2", "4:3,4", "-1"}));
+  // 0x1G is the number 1 followed by the word G.
+  EXPECT_EQ(Lines("0x1G\n"), (L{"7:1,G", "-1"}));
+}
+
+TEST(EncodingLines, WhereReadingResumesAfterABadLine) {
+  // An error token first: only that character is consumed.
+  EXPECT_EQ(Lines("*ALIAS a\n"), (L{"-2", "9:a", "-1"}));
+  EXPECT_EQ(Lines("ALIAS *ALIAS a\nALIAS b\n"), (L{"-2", "9:b", "-1"}));
+  // UNDEFINE x and a stray token: reading resumes right after that token.
+  EXPECT_EQ(Lines("UNDEFINE 1 zz ALIAS a\n"), (L{"-2", "9:a", "-1"}));
+  EXPECT_EQ(Lines("UNDEFINE 1 * ALIAS a\n"), (L{"-2", "9:a", "-1"}));
+  EXPECT_EQ(Lines("UNDEFINE zz ALIAS a\n"), (L{"-2", "-1"}));
+  // Any other bad line is passed over to its end.
+  EXPECT_EQ(Lines("SIZE x ALIAS a\nALIAS 5 ALIAS b\n"), (L{"-2", "-2", "-1"}));
+}
+
+TEST(EncodingLines, LinesCutShortByTheEnd) {
+  EXPECT_EQ(Lines("1 2"), (L{"-2", "-1"}));
+  EXPECT_EQ(Lines("1 2 3"), (L{"5:1,2,3", "-1"}));
+  EXPECT_EQ(Lines("65 A"), (L{"7:65,A", "-1"}));
+  EXPECT_EQ(Lines("UNDEFINE 4"), (L{"-2", "-1"}));
+  EXPECT_EQ(Lines("UNDEFINE 4 5"), (L{"6:4,5", "-1"}));
+  EXPECT_EQ(Lines("STARTMAPPING t"), (L{"-2", "-1"}));
+  EXPECT_EQ(Lines("STARTMAPPING t 1"), (L{"-2", "-1"}));
+  EXPECT_EQ(Lines("STARTMAPPING t 1 2"), (L{"2:t,1,2", "-1"}));
+  EXPECT_EQ(Lines("ENDMAPPING"), (L{"3", "-1"}));
+  EXPECT_EQ(Lines("1 2 # c"), (L{"4:1,2", "-1"}));
+}
+
+TEST(EncodingLines, NulBytes) {
+  using namespace std::string_literals;
+  // A NUL where a line begins ends the scan like the end of the data.
+  EXPECT_EQ(NamesOf("STARTENCODING e\n\0ALIAS hidden\n"s), (Names{"e"}));
+  EXPECT_FALSE(Parse("\0STARTENCODING e\n"s));
+  // A NUL ends a word or a number and is then passed over.
+  EXPECT_EQ(NamesOf("STARTENCODING e\0\nALIAS\0a\n"s), (Names{"e", "a"}));
+  EXPECT_EQ(Lines("1\0 2\n"s), (L{"4:1,2", "-1"}));
+  // A bad line whose last token ended at a NUL stops being skipped there.
+  EXPECT_EQ(Lines("ALIAS 5\0ALIAS b\n"s), (L{"-2", "9:b", "-1"}));
+  // A NUL after white space is a bad character.
+  EXPECT_EQ(Lines("ALIAS \0a\nALIAS b\n"s), (L{"-2", "9:b", "-1"}));
+  EXPECT_EQ(Lines("  \0ALIAS b\n"s), (L{"-2", "9:b", "-1"}));
+}
+
+TEST(EncodingHeader, StartMappingEndsTheScanOnlyWhenWellFormed) {
+  EXPECT_EQ(NamesOf("STARTENCODING e\nSTARTMAPPING\nSTARTMAPPING 5\nENDENCODING x\nALIAS a\n"
+                    "STARTMAPPING postscript 1 2\nALIAS b\n"),
+            (Names{"e", "a"}));
+}
+
+TEST(EncodingHeader, EveryAllocationFailureGivesNoneAndLeaksNothing) {
+  std::string text = "STARTENCODING e\nALIAS a\nALIAS b\nALIAS c\n";
+  BufFile *f = MemBufOpen(text.data(), text.size());
+  FontAllocFailAt(0);
+  EncodingRecord *r = parseEncodingFile(f, 1);
+  long made = FontAllocCount();
+  BufFileClose(f, 1);
+  ASSERT_NE(r, nullptr);
+  FreeEncodingRecord(r);
+  EXPECT_EQ(made, 6);  // record, name, three aliases, alias array
+  for (long n = 1; n <= made; n++) {
+    f = MemBufOpen(text.data(), text.size());
+    FontAllocFailAt(n);
+    r = parseEncodingFile(f, 1);
+    FontAllocFailAt(0);
+    BufFileClose(f, 1);
+    EXPECT_EQ(r, nullptr) << n;
+    FreeEncodingRecord(r);
+  }
+}
+
+TEST(EncodingHeader, OnlyTheHeaderScanExists) {
+  std::string text = "STARTENCODING e\n";
+  BufFile *f = MemBufOpen(text.data(), text.size());
+  EXPECT_EQ(parseEncodingFile(f, 0), nullptr);
+  BufFileClose(f, 1);
+}
+
+// identifyEncodingFile over files.
+Names Identify(const std::string &path) {
+  char **names = identifyEncodingFile(path.c_str());
+  Names out;
+  if (!names) return out;
+  for (char **n = names; *n; n++) {
+    out.push_back(*n);
+    FontFree(*n);
+  }
+  FontFree(names);
+  return out;
+}
+
+const char kSample[] = "# sample\nSTARTENCODING ISO8859-2\nALIAS latin2\nALIAS l2\n"
+                       "STARTMAPPING unicode\n0xa1 0x0104\nENDMAPPING\nENDENCODING\n";
+
+TEST(IdentifyEncodingFile, FilesThatAreNotEncodingFiles) {
+  TempDir dir;
+  WriteFile(dir / "empty", "");
+  WriteFile(dir / "encodings.dir", "1\nISO8859-2 /x/iso8859-2.enc\n");
+  MakeDir(dir / "sub.enc");
+  EXPECT_TRUE(Identify(dir / "empty").empty());
+  EXPECT_TRUE(Identify(dir / "encodings.dir").empty());
+  EXPECT_TRUE(Identify(dir / "sub.enc").empty());
+  EXPECT_TRUE(Identify(dir / "missing.enc").empty());
+  WriteFile(dir / "good.enc", kSample);
+  EXPECT_EQ(Identify(dir / "good.enc"), (Names{"ISO8859-2", "latin2", "l2"}));
+}
+
+TEST(IdentifyEncodingFile, CompressedFilesGiveTheSameList) {
+  TempDir dir;
+  WriteFile(dir / "x.enc", kSample);
+  for (auto [tool, suffix] : {std::pair{"gzip", ".gz"}, std::pair{"compress", ".Z"}}) {
+    if (!FontFileReadsSuffix(suffix)) {
+      std::printf("skipping %s: this build cannot read it yet\n", suffix);
+      continue;
+    }
+    std::string packed = dir / (std::string("x.enc") + suffix);
+    ASSERT_TRUE(CompressFile(tool, dir / "x.enc", packed));
+    EXPECT_EQ(Identify(packed), (Names{"ISO8859-2", "latin2", "l2"})) << suffix;
+    // Damaged compressed data is not an encoding file.
+    std::string bytes = ReadFile(packed);
+    WriteFile(packed, bytes.substr(0, 3));
+    EXPECT_TRUE(Identify(packed).empty()) << suffix;
+  }
+  if (!FontFileReadsSuffix(".gz") || !FontFileReadsSuffix(".Z"))
+    GTEST_SKIP() << "the gzip or LZW filter is not in this build yet";
+}
+
+}  // namespace
