@@ -15,7 +15,10 @@ TEST(Samples, CommittedSamplesAreWhatTheGeneratorMakes) {
     names.push_back(name);
     EXPECT_EQ(ReadFile(kSamples + "/" + name), content) << name << ": run make_samples samples";
   }
-  std::vector<std::string> present = ListDir(kSamples);
+  // Running lorvane over the samples adds a fonts.dir: not a sample.
+  std::vector<std::string> present;
+  for (const auto &name : ListDir(kSamples))
+    if (name != "fonts.dir") present.push_back(name);
   EXPECT_EQ(present, names);
 }
 
