@@ -28,12 +28,6 @@ PcfFont minimalPcf() {
   return font;
 }
 
-bool sameMetric(const xCharInfo &a, const GenMetric &b) {
-  return a.leftBearing == b.leftBearing && a.rightBearing == b.rightBearing &&
-         a.width == b.width && a.ascent == b.ascent && a.descent == b.descent &&
-         a.attributes == b.attributes;
-}
-
 TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
   PcfFont font = TypicalPcf(kName);
   font.bdfAccel->fontAscent = 11;
@@ -59,7 +53,7 @@ TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
   EXPECT_EQ(r.info.constantWidth, 1u);
   EXPECT_EQ(r.info.cachable, 1u);
   EXPECT_EQ(r.info.anamorphic, 0u);
-  EXPECT_TRUE(sameMetric(r.info.maxBounds, font.bdfAccel->maxBounds));
+  EXPECT_TRUE(SameMetric(r.info.maxBounds, font.bdfAccel->maxBounds));
 }
 
 TEST(PcfRead, FontWithoutGlyphTablesIsRead) {
@@ -106,17 +100,17 @@ TEST(PcfRead, AcceleratorLayoutsGiveInkBounds) {
   {
     PcfRead r(WritePcf(font));  // layout without ink bounds: copies of the bounds
     ASSERT_EQ(r.status, Successful);
-    EXPECT_TRUE(sameMetric(r.info.inkMinBounds, font.accel->minBounds));
-    EXPECT_TRUE(sameMetric(r.info.inkMaxBounds, font.accel->maxBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.accel->minBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.accel->maxBounds));
   }
   font.accel->withInkBounds = true;
   for (bool msb : {false, true}) {
     font.msbFirst = msb;
     PcfRead r(WritePcf(font));
     ASSERT_EQ(r.status, Successful);
-    EXPECT_TRUE(sameMetric(r.info.minBounds, font.accel->minBounds));
-    EXPECT_TRUE(sameMetric(r.info.inkMinBounds, font.accel->inkMinBounds));
-    EXPECT_TRUE(sameMetric(r.info.inkMaxBounds, font.accel->inkMaxBounds));
+    EXPECT_TRUE(SameMetric(r.info.minBounds, font.accel->minBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.accel->inkMinBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.accel->inkMaxBounds));
   }
   std::string bytes = WritePcf(font);
   PutLSB32(bytes, PcfTableOffset(bytes, kPcfAccelerators), 0x200);

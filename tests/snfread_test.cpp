@@ -14,12 +14,6 @@ struct SnfRead : ReadResult {
   explicit SnfRead(const std::string &bytes) { ReadInfo(snfReadFontInfo, bytes, this); }
 };
 
-bool sameMetric(const xCharInfo &a, const GenMetric &b) {
-  return a.leftBearing == b.leftBearing && a.rightBearing == b.rightBearing &&
-         a.width == b.width && a.ascent == b.ascent && a.descent == b.descent &&
-         a.attributes == b.attributes;
-}
-
 TEST(SnfRead, HeaderFieldsAndPropertiesAreRead) {
   SnfFont font = TypicalSnf(kName);
   font.fontAscent = 10;   // offset 60
@@ -52,11 +46,11 @@ TEST(SnfRead, HeaderFieldsAndPropertiesAreRead) {
   EXPECT_EQ(r.info.maxOverlap, 0);
   EXPECT_EQ(r.info.cachable, 1u);
   EXPECT_EQ(r.info.anamorphic, 0u);
-  EXPECT_TRUE(sameMetric(r.info.minBounds, font.minBounds));
-  EXPECT_TRUE(sameMetric(r.info.maxBounds, font.maxBounds));
+  EXPECT_TRUE(SameMetric(r.info.minBounds, font.minBounds));
+  EXPECT_TRUE(SameMetric(r.info.maxBounds, font.maxBounds));
   // Without ink metrics the ink bounds are the bounds.
-  EXPECT_TRUE(sameMetric(r.info.inkMinBounds, font.minBounds));
-  EXPECT_TRUE(sameMetric(r.info.inkMaxBounds, font.maxBounds));
+  EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.minBounds));
+  EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.maxBounds));
   EXPECT_EQ(r.info.propCount, 11);
   EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
   EXPECT_EQ(IntProperty(r.info, "NUMBER"), -7);
@@ -73,8 +67,8 @@ TEST(SnfRead, InkBoundsFollowThePropertiesWhenAnnounced) {
     SnfRead r(bytes);
     ASSERT_EQ(r.status, Successful);
     EXPECT_EQ(r.info.inkMetrics, 1u);
-    EXPECT_TRUE(sameMetric(r.info.inkMinBounds, font.inkMinBounds));
-    EXPECT_TRUE(sameMetric(r.info.inkMaxBounds, font.inkMaxBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.inkMinBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.inkMaxBounds));
   }
   // A short ink record is a bad font.
   EXPECT_EQ(SnfRead(bytes.substr(0, bytes.size() - 1)).status, BadFont);

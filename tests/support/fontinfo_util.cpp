@@ -39,3 +39,9 @@ std::optional<int32_t> IntProperty(const FontInfo &info, const std::string &name
   if (i < 0 || info.isStringProp[i]) return std::nullopt;
   return info.props[i].value;
 }
+
+bool SameMetric(const xCharInfo &a, const GenMetric &b) {
+  return a.leftBearing == b.leftBearing && a.rightBearing == b.rightBearing &&
+         a.width == b.width && a.ascent == b.ascent && a.descent == b.descent &&
+         a.attributes == b.attributes;
+}

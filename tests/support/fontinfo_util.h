@@ -6,6 +6,7 @@
 
 #include "bitmap/fontstruct.h"
 #include "fontfile/bufio.h"
+#include "tests/support/fontgen.h"
 
 // Runs `reader` over an in-memory stream of `bytes`; the FontInfo starts
 // zeroed.  Owns the property arrays it gets.
@@ -23,3 +24,6 @@ void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out);
 std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name);
 // The value of an integer property, or nothing.
 std::optional<int32_t> IntProperty(const FontInfo &info, const std::string &name);
+
+// Whether read metrics equal the metrics a generator wrote.
+bool SameMetric(const xCharInfo &a, const GenMetric &b);
