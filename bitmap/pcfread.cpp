@@ -1,5 +1,242 @@
+// The PCF information reader: properties, accelerators and the encoding
+// ranges of a PCF file, read strictly forward so that a decompressing stream
+// is read like a plain file.
+//
+// A PCF file starts with the magic 0x70636601 and a table of contents of
+// (type, format, size, offset) entries, all least significant byte first.
+// Every table begins with its own format word, which governs: bit 2 gives the
+// byte order of the table's numbers, bits 8..31 its layout kind.  Tables are
+// reached by skipping forward from the current position, so this reader can
+// use a file only when its tables lie in the order it reads them:
+// properties, the 0x2 accelerators (only when there is no 0x100 table),
+// encodings, the 0x100 accelerators.
 #include "bitmap/pcfread.h"
 
-// Not built yet: no file reads as this format.
-int pcfReadFontInfo(FontInfo *, BufFile *) { return BadFont; }
+#include <cstring>
+
+#include "bitmap/fontreader.h"
+#include "util/miscutil.h"
+
+namespace {
+
+constexpr uint32_t kPcfMagic = 0x70636601;
+
+constexpr uint32_t PCF_PROPERTIES = 0x1;
+constexpr uint32_t PCF_ACCELERATORS = 0x2;
+constexpr uint32_t PCF_BDF_ENCODINGS = 0x20;
+constexpr uint32_t PCF_BDF_ACCELERATORS = 0x100;
+
+constexpr uint32_t PCF_FORMAT_MASK = 0xFFFFFF00;
+constexpr uint32_t PCF_DEFAULT_FORMAT = 0x000;
+constexpr uint32_t PCF_ACCEL_W_INKBOUNDS = 0x100;
+constexpr uint32_t PCF_BYTE_MASK = 1u << 2;
+
+struct TableEntry {
+  uint32_t type;
+  uint32_t format;
+  uint32_t size;
+  uint32_t offset;
+};
+
+bool msbFirst(uint32_t format) { return (format & PCF_BYTE_MASK) != 0; }
+
+uint32_t pcfGetLSB32(FontReader *r) { return FontReaderGet32(r, false); }
+int32_t pcfGetINT32(FontReader *r, uint32_t format) {
+  return static_cast<int32_t>(FontReaderGet32(r, msbFirst(format)));
+}
+uint16_t pcfGetINT16(FontReader *r, uint32_t format) {
+  return FontReaderGet16(r, msbFirst(format));
+}
+
+void pcfGetMetric(FontReader *r, uint32_t format, xCharInfo *metric) {
+  metric->leftBearing = static_cast<int16_t>(pcfGetINT16(r, format));
+  metric->rightBearing = static_cast<int16_t>(pcfGetINT16(r, format));
+  metric->width = static_cast<int16_t>(pcfGetINT16(r, format));
+  metric->ascent = static_cast<int16_t>(pcfGetINT16(r, format));
+  metric->descent = static_cast<int16_t>(pcfGetINT16(r, format));
+  metric->attributes = pcfGetINT16(r, format);
+}
+
+// The table of contents, grown as its entries arrive: a count of 2^31 in a
+// short file ends at the end of the data, not in a huge allocation.
+TableEntry *pcfReadTOC(FontReader *r, uint32_t *countOut) {
+  r->position = 0;
+  if (pcfGetLSB32(r) != kPcfMagic) return nullptr;
+  uint32_t count = pcfGetLSB32(r);
+  if (r->ended) return nullptr;
+  FontPtr<TableEntry> tables;
+  size_t capacity = 0;
+  for (uint32_t i = 0; i < count; i++) {
+    if (!FontReaderReserveN(tables, &capacity, size_t{i} + 1)) return nullptr;
+    TableEntry &t = tables.get()[i];
+    t.type = pcfGetLSB32(r);
+    t.format = pcfGetLSB32(r);
+    t.size = pcfGetLSB32(r);
+    t.offset = pcfGetLSB32(r);
+    if (r->ended) return nullptr;
+  }
+  if (!tables && !FontReaderReserveN(tables, &capacity, 1)) return nullptr;  // count 0
+  *countOut = count;
+  return tables.release();
+}
+
+const TableEntry *findType(const TableEntry *tables, uint32_t count, uint32_t type) {
+  for (uint32_t i = 0; i < count; i++)
+    if (tables[i].type == type) return &tables[i];
+  return nullptr;
+}
+
+bool pcfHasType(const TableEntry *tables, uint32_t count, uint32_t type) {
+  return findType(tables, count, type) != nullptr;
+}
+
+// Only the first entry of a type counts, and it must not lie behind what has
+// already been read.  On success the stream stands at the table's first byte.
+bool pcfSeekToType(FontReader *r, const TableEntry *tables, uint32_t count, uint32_t type,
+                   uint32_t *format, uint32_t *size) {
+  const TableEntry *t = findType(tables, count, type);
+  if (!t || !FontReaderSkipTo(r, t->offset)) return false;
+  *format = t->format;
+  *size = t->size;
+  return true;
+}
+
+bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count) {
+  uint32_t format, size;
+  if (!pcfSeekToType(r, tables, count, PCF_PROPERTIES, &format, &size)) return false;
+  format = pcfGetLSB32(r);
+  if ((format & PCF_FORMAT_MASK) != PCF_DEFAULT_FORMAT) return false;
+  int32_t declared = pcfGetINT32(r, format);
+  if (r->ended || declared < 0) return false;
+  uint32_t nprops = static_cast<uint32_t>(declared);
+
+  // Both arrays grow record by record: each 9-byte record read backs 9 bytes.
+  FontPtr<FontProp> props;
+  FontPtr<char> isString;
+  size_t propCapacity = 0, flagCapacity = 0;
+  for (uint32_t i = 0; i < nprops; i++) {
+    if (!FontReaderReserveN(props, &propCapacity, size_t{i} + 1) ||
+        !FontReaderReserveN(isString, &flagCapacity, size_t{i} + 1))
+      return false;
+    props.get()[i].name = static_cast<Atom>(pcfGetINT32(r, format));
+    isString.get()[i] = static_cast<char>(FontReaderByte(r));
+    props.get()[i].value = pcfGetINT32(r, format);
+    if (r->ended) return false;
+  }
+  if (nprops % 4 != 0) FontReaderSkip(r, 4 - nprops % 4);  // records padded to 4 bytes
+  int32_t poolSize = pcfGetINT32(r, format);
+  if (r->ended || poolSize < 0) return false;
+  char *poolBytes = nullptr;
+  bool outOfMemory = false;
+  if (!FontReaderReadBlock(r, static_cast<uint32_t>(poolSize), &poolBytes, &outOfMemory))
+    return false;
+  FontPtr<char> pool(poolBytes);
+
+  for (uint32_t i = 0; i < nprops; i++) {
+    FontProp &p = props.get()[i];
+    p.name = FontPoolAtom(pool.get(), static_cast<uint32_t>(poolSize), p.name);
+    if (p.name == None) return false;
+    if (isString.get()[i]) {
+      Atom value = FontPoolAtom(pool.get(), static_cast<uint32_t>(poolSize), static_cast<uint32_t>(p.value));
+      if (value == None) return false;
+      p.value = static_cast<int32_t>(value);
+    }
+  }
+  info->props = props.release();
+  info->isStringProp = isString.release();
+  info->propCount = static_cast<int32_t>(nprops);
+  return true;
+}
+
+bool pcfGetAccel(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count,
+                 uint32_t type) {
+  uint32_t format, size;
+  if (!pcfSeekToType(r, tables, count, type, &format, &size)) return false;
+  format = pcfGetLSB32(r);
+  uint32_t kind = format & PCF_FORMAT_MASK;
+  if (kind != PCF_DEFAULT_FORMAT && kind != PCF_ACCEL_W_INKBOUNDS) return false;
+  info->noOverlap = FontReaderByte(r) & 1;
+  info->constantMetrics = FontReaderByte(r) & 1;
+  info->terminalFont = FontReaderByte(r) & 1;
+  info->constantWidth = FontReaderByte(r) & 1;
+  info->inkInside = FontReaderByte(r) & 1;
+  info->inkMetrics = FontReaderByte(r) & 1;
+  info->drawDirection = FontReaderByte(r) & 3;
+  info->anamorphic = 0;
+  info->cachable = 1;
+  FontReaderByte(r);  // padding
+  info->fontAscent = static_cast<int16_t>(pcfGetINT32(r, format));
+  info->fontDescent = static_cast<int16_t>(pcfGetINT32(r, format));
+  info->maxOverlap = static_cast<int16_t>(pcfGetINT32(r, format));
+  pcfGetMetric(r, format, &info->minBounds);
+  pcfGetMetric(r, format, &info->maxBounds);
+  if (kind == PCF_ACCEL_W_INKBOUNDS) {
+    pcfGetMetric(r, format, &info->inkMinBounds);
+    pcfGetMetric(r, format, &info->inkMaxBounds);
+  } else {
+    info->inkMinBounds = info->minBounds;
+    info->inkMaxBounds = info->maxBounds;
+  }
+  return !r->ended;
+}
+
+// 64-bit: the full range 0..0xFFFF x 0..0xFFFF holds 2^32 codes.
+uint64_t pcfCodeCount(const FontInfo &fi) {
+  if (fi.lastCol < fi.firstCol || fi.lastRow < fi.firstRow) return 0;
+  return (uint64_t{fi.lastCol} - fi.firstCol + 1) * (uint64_t{fi.lastRow} - fi.firstRow + 1);
+}
+
+// The ranges, the default character, and whether any code lacks a glyph.
+// The glyph indexes are scanned in bulk straight from the stream's buffer;
+// a code count larger than the data ends at the end of the data.
+bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count) {
+  uint32_t format, size;
+  if (!pcfSeekToType(r, tables, count, PCF_BDF_ENCODINGS, &format, &size)) return false;
+  format = pcfGetLSB32(r);
+  if ((format & PCF_FORMAT_MASK) != PCF_DEFAULT_FORMAT) return false;
+  info->firstCol = pcfGetINT16(r, format);
+  info->lastCol = pcfGetINT16(r, format);
+  info->firstRow = pcfGetINT16(r, format);
+  info->lastRow = pcfGetINT16(r, format);
+  info->defaultChar = pcfGetINT16(r, format);
+  if (r->ended) return false;
+  uint64_t codes = pcfCodeCount(*info);
+  // Tolerated: a backward range covers no code, so the font is read with no
+  // codes, and then not all of its codes exist.
+  info->allExist = codes > 0;
+  // 0xFFFF (no glyph) reads the same in both byte orders.
+  unsigned char chunk[4096];
+  for (uint64_t left = codes * 2; left > 0;) {
+    size_t want = left < sizeof chunk ? static_cast<size_t>(left) : sizeof chunk;
+    if (!FontReaderRead(r, chunk, want)) return false;
+    for (size_t i = 0; i < want; i += 2)
+      if (chunk[i] == 0xFF && chunk[i + 1] == 0xFF) info->allExist = 0;
+    left -= want;
+  }
+  return true;
+}
+
+}  // namespace
+
+int pcfReadFontInfo(FontInfo *info, BufFile *file) {
+  info->props = nullptr;
+  info->isStringProp = nullptr;
+  info->propCount = 0;
+  FontReader reader;
+  FontReaderInit(&reader, file);
+  uint32_t count = 0;
+  FontPtr<TableEntry> tables(pcfReadTOC(&reader, &count));
+  if (!tables) return AllocFailure;
+  if (!pcfGetProperties(info, &reader, tables.get(), count)) return AllocFailure;
+  bool hasBdfAccel = pcfHasType(tables.get(), count, PCF_BDF_ACCELERATORS);
+  if ((!hasBdfAccel && !pcfGetAccel(info, &reader, tables.get(), count, PCF_ACCELERATORS)) ||
+      !pcfGetEncodings(info, &reader, tables.get(), count) ||
+      (hasBdfAccel && !pcfGetAccel(info, &reader, tables.get(), count, PCF_BDF_ACCELERATORS))) {
+    FontInfoFreeProps(info);
+    return AllocFailure;
+  }
+  return Successful;
+}
+
+// Loading whole PCF fonts belongs to a font server, not to this tool.
 int pcfReadFont(FontRec *, BufFile *, int, int, int, int) { return BadFont; }

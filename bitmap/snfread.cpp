@@ -1,5 +1,201 @@
+// The SNF information reader.
+//
+// An SNF file holds, all least significant byte first: a 108-byte header
+// (ranges, flags, bounds, counts), one 16-byte glyph record per code, the
+// glyph bitmaps (padded to 4 bytes), p 12-byte property records, the string
+// pool of s bytes and, when the header's flag word has bit 3, the ink bounds
+// as two glyph records.  The reader skips the glyph records and bitmaps: only
+// their lengths matter.
 #include "bitmap/snfread.h"
 
-// Not built yet: no file reads as this format.
-int snfReadFontInfo(FontInfo *, BufFile *) { return BadFont; }
+#include <cstring>
+
+#include "bitmap/fontreader.h"
+#include "util/miscutil.h"
+
+namespace {
+
+constexpr uint32_t kSnfVersion = 4;
+constexpr int kHeaderSize = 108;
+constexpr int kGlyphRecordSize = 16;
+constexpr int kPropRecordSize = 12;
+constexpr uint32_t kFlagInkMetrics = 1u << 3;
+
+struct snfHeader {
+  unsigned char bytes[kHeaderSize];
+};
+
+uint32_t word(const unsigned char *p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+uint32_t headerWord(const snfHeader &h, int offset) { return word(h.bytes + offset); }
+
+int16_t half(const unsigned char *p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
+
+// The xCharInfo part of a 16-byte glyph record.
+void copyMetrics(const unsigned char *p, xCharInfo *m) {
+  m->leftBearing = half(p);
+  m->rightBearing = half(p + 2);
+  m->width = half(p + 4);
+  m->ascent = half(p + 6);
+  m->descent = half(p + 8);
+  m->attributes = static_cast<uint16_t>(half(p + 10));
+}
+
+// Header field offsets.
+enum : int {
+  kVersion1 = 0,
+  kAllExist = 4,
+  kDrawDirection = 8,
+  kNoOverlap = 12,
+  kConstantMetrics = 16,
+  kTerminalFont = 20,
+  kFlags = 24,
+  kFirstCol = 28,
+  kLastCol = 32,
+  kFirstRow = 36,
+  kLastRow = 40,
+  kPropCount = 44,
+  kPoolSize = 48,
+  kDefaultChar = 52,
+  kFontDescent = 56,
+  kFontAscent = 60,
+  kMinBounds = 64,
+  kMaxBounds = 80,
+  kVersion2 = 104,
+};
+
+int snfReadHeader(snfHeader *header, FontReader *r) {
+  if (!FontReaderRead(r, header->bytes, kHeaderSize)) return BadFont;
+  if (headerWord(*header, kVersion1) != kSnfVersion || headerWord(*header, kVersion2) != kSnfVersion)
+    return BadFont;
+  return Successful;
+}
+
+void snfCopyInfo(const snfHeader &h, FontInfo *info) {
+  info->firstCol = static_cast<uint16_t>(headerWord(h, kFirstCol));
+  info->lastCol = static_cast<uint16_t>(headerWord(h, kLastCol));
+  info->firstRow = static_cast<uint16_t>(headerWord(h, kFirstRow));
+  info->lastRow = static_cast<uint16_t>(headerWord(h, kLastRow));
+  info->defaultChar = static_cast<uint16_t>(headerWord(h, kDefaultChar));
+  info->noOverlap = headerWord(h, kNoOverlap) & 1;
+  info->terminalFont = headerWord(h, kTerminalFont) & 1;
+  info->constantMetrics = headerWord(h, kConstantMetrics) & 1;
+  info->allExist = headerWord(h, kAllExist) & 1;
+  uint32_t flags = headerWord(h, kFlags);
+  info->constantWidth = (flags >> 1) & 1;
+  info->inkInside = (flags >> 2) & 1;
+  info->inkMetrics = (flags >> 3) & 1;
+  info->drawDirection = headerWord(h, kDrawDirection) & 3;
+  info->maxOverlap = 0;
+  info->anamorphic = 0;
+  info->cachable = 1;
+  copyMetrics(h.bytes + kMinBounds, &info->minBounds);
+  copyMetrics(h.bytes + kMaxBounds, &info->maxBounds);
+  info->fontAscent = static_cast<int16_t>(headerWord(h, kFontAscent));
+  info->fontDescent = static_cast<int16_t>(headerWord(h, kFontDescent));
+}
+
+// Bytes of glyph records and bitmaps between the header and the properties;
+// false when they cannot be counted in 64 bits (no file holds that much).
+bool glyphAreaLength(const snfHeader &h, uint64_t *length) {
+  // The range words are 32 bits wide.  A backward range is tolerated as no
+  // codes: no glyph records were written for it.
+  auto extent = [](uint32_t first, uint32_t last) -> uint64_t {
+    return last < first ? 0 : uint64_t{last} - first + 1;
+  };
+  uint64_t codes, records;
+  if (!FontSizeMul(extent(headerWord(h, kFirstCol), headerWord(h, kLastCol)),
+                   extent(headerWord(h, kFirstRow), headerWord(h, kLastRow)), &codes) ||
+      !FontSizeMul(codes, kGlyphRecordSize, &records))
+    return false;
+  // The low 24 bits of the maximum bounds' last word: the bitmap length.
+  uint64_t bitmaps = ((headerWord(h, kMaxBounds + 12) & 0xFFFFFF) + 3) & ~uint64_t{3};
+  return !__builtin_add_overflow(records, bitmaps, length);
+}
+
+// The property records and the string pool.  The arrays grow as records
+// arrive, so a huge declared count in a short file ends at the end of the
+// data.
+int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
+  uint32_t nprops = headerWord(h, kPropCount);
+  uint32_t poolSize = headerWord(h, kPoolSize);
+  FontPtr<FontProp> props;
+  FontPtr<char> isString;
+  FontPtr<uint32_t> flagWords;
+  size_t propCapacity = 0, flagCapacity = 0, wordCapacity = 0;
+  for (uint32_t i = 0; i < nprops; i++) {
+    if (!FontReaderReserveN(props, &propCapacity, size_t{i} + 1) ||
+        !FontReaderReserveN(isString, &flagCapacity, size_t{i} + 1) ||
+        !FontReaderReserveN(flagWords, &wordCapacity, size_t{i} + 1))
+      return AllocFailure;
+    unsigned char record[kPropRecordSize];
+    if (!FontReaderRead(r, record, sizeof record)) return BadFont;
+    props.get()[i].name = word(record);
+    props.get()[i].value = static_cast<int32_t>(word(record + 4));
+    flagWords.get()[i] = word(record + 8);
+    isString.get()[i] = static_cast<char>(record[8]);
+  }
+  char *poolBytes = nullptr;
+  bool outOfMemory = false;
+  if (!FontReaderReadBlock(r, poolSize, &poolBytes, &outOfMemory))
+    return outOfMemory ? AllocFailure : BadFont;
+  FontPtr<char> pool(poolBytes);
+  for (uint32_t i = 0; i < nprops; i++) {
+    FontProp &p = props.get()[i];
+    p.name = FontPoolAtom(pool.get(), poolSize, p.name);
+    if (p.name == None) return BadFont;
+    if (flagWords.get()[i] != 0) {
+      Atom value = FontPoolAtom(pool.get(), poolSize, static_cast<uint32_t>(p.value));
+      if (value == None) return BadFont;
+      p.value = static_cast<int32_t>(value);
+    }
+  }
+  info->props = props.release();
+  info->isStringProp = isString.release();
+  info->propCount = static_cast<int32_t>(nprops);
+  return Successful;
+}
+
+int snfReadxCharInfo(FontReader *r, xCharInfo *metrics) {
+  unsigned char record[kGlyphRecordSize];
+  if (!FontReaderRead(r, record, sizeof record)) return BadFont;
+  copyMetrics(record, metrics);
+  return Successful;
+}
+
+}  // namespace
+
+int snfReadFontInfo(FontInfo *info, BufFile *file) {
+  info->props = nullptr;
+  info->isStringProp = nullptr;
+  info->propCount = 0;
+  FontReader reader;
+  FontReaderInit(&reader, file);
+  snfHeader header;
+  int status = snfReadHeader(&header, &reader);
+  if (status != Successful) return status;
+  snfCopyInfo(header, info);
+  // A property count that does not fit the record's signed count can never
+  // be honoured.
+  if (headerWord(header, kPropCount) > INT32_MAX) return BadFont;
+  uint64_t skip = 0;
+  if (!glyphAreaLength(header, &skip)) return BadFont;
+  FontReaderSkip(&reader, skip);  // a short file fails at the property read
+  status = snfReadProps(header, info, &reader);
+  if (status != Successful) return status;
+  if (!(headerWord(header, kFlags) & kFlagInkMetrics)) {
+    info->inkMinBounds = info->minBounds;
+    info->inkMaxBounds = info->maxBounds;
+    return Successful;
+  }
+  if ((status = snfReadxCharInfo(&reader, &info->inkMinBounds)) != Successful ||
+      (status = snfReadxCharInfo(&reader, &info->inkMaxBounds)) != Successful) {
+    FontInfoFreeProps(info);
+    return status;
+  }
+  return Successful;
+}
+
+// Loading whole SNF fonts belongs to a font server, not to this tool.
 int snfReadFont(FontRec *, BufFile *, int, int, int, int) { return BadFont; }

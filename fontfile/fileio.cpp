@@ -25,8 +25,8 @@ int openRegularFile(const char *path) {
     ::close(fd);
     return -1;
   }
-  int flags = ::fcntl(fd, F_GETFL);
-  if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // O_NONBLOCK changes nothing for a regular file, so it stays set: two
+  // system calls fewer per font.
   return fd;
 }
 }  // namespace

@@ -6,6 +6,11 @@ namespace {
 long allocCount = 0;     // requests since the hook was last set
 long failAt = 0;         // 0: no injection
 bool failPersistent = false;
+size_t largest = 0;      // largest request since the hook was last set
+
+void noteSize(size_t size) {
+  if (size > largest) largest = size;
+}
 
 bool injectFailure() {
   ++allocCount;
@@ -16,18 +21,22 @@ bool injectFailure() {
 
 void FontAllocFailAt(long n, bool persistent) {
   allocCount = 0;
+  largest = 0;
   failAt = n > 0 ? n : 0;
   failPersistent = persistent;
 }
 
 long FontAllocCount() { return allocCount; }
+size_t FontAllocLargest() { return largest; }
 
 void *FontAlloc(size_t size) {
+  noteSize(size);
   if (injectFailure() || size > kFontAllocLimit) return nullptr;
   return std::malloc(size ? size : 1);
 }
 
 void *FontRealloc(void *old, size_t size) {
+  noteSize(size);
   if (injectFailure() || size > kFontAllocLimit) return nullptr;
   return std::realloc(old, size ? size : 1);
 }
@@ -36,6 +45,7 @@ void FontFree(void *p) { std::free(p); }
 
 void *FontAllocArray(size_t count, size_t size) {
   if (size != 0 && count > SIZE_MAX / size) {
+    noteSize(SIZE_MAX);
     injectFailure();  // keep the request numbering independent of the sizes
     return nullptr;
   }
@@ -44,6 +54,7 @@ void *FontAllocArray(size_t count, size_t size) {
 
 void *FontReallocArray(void *old, size_t count, size_t size) {
   if (size != 0 && count > SIZE_MAX / size) {
+    noteSize(SIZE_MAX);
     injectFailure();
     return nullptr;
   }

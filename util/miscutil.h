@@ -42,6 +42,10 @@ using FontPtr = std::unique_ptr<T, FontFreeDeleter>;
 // of allocation requests made since the last FontAllocFailAt call.
 void FontAllocFailAt(long n, bool persistent = false);
 long FontAllocCount();
+// The largest single request (in bytes, refused ones included) since the
+// last FontAllocFailAt call: lets tests check that a reader's allocations
+// stay in proportion to the bytes it read.
+size_t FontAllocLargest();
 
 // Copies at most `length` bytes of `source` (stopping early at a NUL) into
 // `dest`, lower-casing ISO Latin-1 capitals, and terminates with a NUL.

@@ -1,10 +1,9 @@
-// An in-memory BufFile for tests and fuzz targets: a stream over a copy of
-// `size` bytes of `data`.  Closing it releases the copy.  None when memory
-// is short.
+// An in-memory BufFile over a copy of some bytes, for tests and fuzz targets.
 #pragma once
 
 #include <cstddef>
 
 #include "fontfile/bufio.h"
 
+// Closing the stream frees its copy.  None when memory runs short.
 BufFile *MemBufOpen(const void *data, size_t size);

@@ -1,0 +1,121 @@
+#include "bitmap/fontreader.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+// BufFileRead and BufFileSkip take int counts: larger requests go in chunks.
+constexpr uint64_t kChunk = uint64_t{1} << 30;
+// The first allocation of a block read; it doubles as the data arrives.
+constexpr size_t kFirstBlock = 4096;
+}  // namespace
+
+uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
+  unsigned char b[4];
+  BufFile *f = r->file;
+  if (__builtin_expect(f->remaining >= 4, 1)) {
+    std::memcpy(b, f->cursor, 4);
+    f->cursor += 4;
+    f->remaining -= 4;
+    r->position += 4;
+  } else {
+    for (auto &c : b) c = static_cast<unsigned char>(FontReaderByte(r));
+  }
+  if (msbFirst)
+    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+  return uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
+}
+
+uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
+  unsigned first = FontReaderByte(r);
+  unsigned second = FontReaderByte(r);
+  return static_cast<uint16_t>(msbFirst ? first << 8 | second : second << 8 | first);
+}
+
+bool FontReaderRead(FontReader *r, void *buf, size_t count) {
+  auto *out = static_cast<char *>(buf);
+  while (count > 0) {
+    int want = static_cast<int>(count < kChunk ? count : kChunk);
+    int got = BufFileRead(r->file, out, want);
+    r->position += static_cast<uint64_t>(got);
+    if (got < want) {
+      std::memset(out + got, 0, count - static_cast<size_t>(got));
+      r->position += count - static_cast<size_t>(got);
+      r->ended = true;
+      return false;
+    }
+    out += got;
+    count -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+bool FontReaderSkip(FontReader *r, uint64_t count) {
+  r->position += count;
+  while (count > 0) {
+    int want = static_cast<int>(count < kChunk ? count : kChunk);
+    if (BufFileSkip(r->file, want) < 0) {
+      r->ended = true;
+      return false;
+    }
+    count -= static_cast<uint64_t>(want);
+  }
+  return true;
+}
+
+bool FontReaderSkipTo(FontReader *r, uint64_t offset) {
+  if (offset < r->position) return false;
+  return FontReaderSkip(r, offset - r->position);
+}
+
+bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory) {
+  *block = nullptr;
+  *outOfMemory = false;
+  FontPtr<char> data;
+  size_t capacity = 0;  // bytes allocated, the NUL included
+  uint64_t done = 0;
+  while (done < count || capacity == 0) {
+    // Grow only as far as the bytes already read justify (or the first
+    // chunk), and never beyond what was declared.
+    // A block beyond the allocation ceiling is refused by FontRealloc.
+    uint64_t whole = count < kFontAllocLimit ? count + 1 : uint64_t{kFontAllocLimit} + 1;
+    uint64_t next = capacity == 0 ? kFirstBlock : uint64_t{capacity} * 2;
+    if (next > whole) next = whole;
+    void *grown = FontRealloc(data.get(), static_cast<size_t>(next));
+    if (!grown) {
+      *outOfMemory = true;
+      return false;
+    }
+    data.release();
+    data.reset(static_cast<char *>(grown));
+    capacity = static_cast<size_t>(next);
+    size_t want = capacity - 1 - static_cast<size_t>(done);
+    if (!FontReaderRead(r, data.get() + done, want)) return false;
+    done += want;
+  }
+  data.get()[count] = '\0';
+  *block = data.release();
+  return true;
+}
+
+bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size) {
+  if (need <= *capacity) return true;
+  size_t grown = *capacity < 16 ? 16 : *capacity;
+  while (grown < need) {
+    if (grown > SIZE_MAX / 2) return false;
+    grown *= 2;
+  }
+  void *p = FontReallocArray(*array, grown, size);
+  if (!p) return false;
+  *array = p;
+  *capacity = grown;
+  return true;
+}
+
+Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset) {
+  if (offset >= poolSize) return None;
+  const char *text = pool + offset;
+  const void *nul = std::memchr(text, '\0', poolSize - offset);
+  if (!nul) return None;
+  return MakeAtom(text, static_cast<unsigned>(static_cast<const char *>(nul) - text), 1);
+}

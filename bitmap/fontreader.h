@@ -1,0 +1,86 @@
+// The bounded reader that every binary font reader uses over its BufFile.
+//
+// It counts the bytes consumed since the start of the file (`position`) and
+// notices when the data ends before a read or skip is satisfied: from then on
+// `ended` is set, every read delivers zeros and reports failure, so a reader
+// can check once at the end of a record instead of after every number.
+//
+// Counts read from a file are untrusted.  Nothing here allocates by a
+// declared count: arrays grow as the data behind them arrives
+// (FontReaderReserve), and a declared byte count is read in chunks
+// (FontReaderReadBlock), so a 4 GB claim in a 1 KB file costs at most twice
+// the bytes that really were there.  FontSizeMul makes count x size checks
+// impossible to overflow.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fontfile/bufio.h"
+#include "util/atom.h"
+#include "util/miscutil.h"
+
+struct FontReader {
+  BufFile *file;
+  uint64_t position;  // bytes consumed since the start of the file
+  bool ended;         // the data ended before a request was satisfied
+};
+
+inline void FontReaderInit(FontReader *r, BufFile *file) {
+  r->file = file;
+  r->position = 0;
+  r->ended = false;
+}
+
+// One byte 0..255; 0 once the data has ended.
+inline unsigned FontReaderByte(FontReader *r) {
+  ++r->position;
+  int c = BufFileGetByte(r->file);
+  if (__builtin_expect(c < 0, 0)) {
+    r->ended = true;
+    return 0;
+  }
+  return static_cast<unsigned>(c);
+}
+
+// Unsigned numbers of 2 and 4 bytes in either byte order.
+uint32_t FontReaderGet32(FontReader *r, bool msbFirst);
+uint16_t FontReaderGet16(FontReader *r, bool msbFirst);
+
+// Exactly count bytes into buf, or false (the data ended).
+bool FontReaderRead(FontReader *r, void *buf, size_t count);
+// Passes over count bytes; false when the stream says the data ended.  A
+// skip past the end of a plain file can succeed; the next read then fails.
+bool FontReaderSkip(FontReader *r, uint64_t count);
+// Moves forward to the byte at `offset`; false when that lies behind.
+bool FontReaderSkipTo(FontReader *r, uint64_t offset);
+
+// Reads a block of `count` bytes into a new allocation that grows as the
+// data arrives, plus a terminating NUL after the last byte.  False (nothing
+// kept) when the data ends first or memory runs out; *outOfMemory tells
+// which.
+bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory);
+
+// *product = a * b; false when that does not fit in 64 bits.
+inline bool FontSizeMul(uint64_t a, uint64_t b, uint64_t *product) {
+  return !__builtin_mul_overflow(a, b, product);
+}
+
+// Makes room for `need` elements of `size` bytes in *array (capacity in
+// *capacity), doubling, so that an array filled one element per record read
+// never holds more than twice what the file backed.
+bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size);
+
+template <class T>
+bool FontReaderReserveN(FontPtr<T> &array, size_t *capacity, size_t need) {
+  void *p = array.get();
+  bool ok = FontReaderReserve(&p, capacity, need, sizeof(T));
+  array.release();
+  array.reset(static_cast<T *>(p));
+  return ok;
+}
+
+// The atom of the NUL-terminated text at `offset` of a string pool, or None
+// when the text does not start and end inside the pool.  The readers refuse
+// such a file rather than index it half-read.
+Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset);

@@ -1,0 +1,15 @@
+// Fuzz target: the PCF information reader over arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+
+#include "bitmap/pcfread.h"
+#include "tests/support/membuf.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  BufFile *f = MemBufOpen(data, size);
+  if (!f) return 0;
+  FontInfo info{};
+  if (pcfReadFontInfo(&info, f) == Successful) FontInfoFreeProps(&info);
+  BufFileClose(f, 1);
+  return 0;
+}

@@ -1,0 +1,324 @@
+#include "bitmap/pcfread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/support/fontinfo_util.h"
+#include "tests/support/membuf.h"
+#include "tests/support/pcf_writer.h"
+#include "util/miscutil.h"
+
+namespace {
+
+const char kName[] = "-Lorvane-Test-Medium-R-Normal--13-130-75-75-C-60-ISO8859-1";
+
+struct PcfRead : ReadResult {
+  explicit PcfRead(const std::string &bytes) { ReadInfo(pcfReadFontInfo, bytes, this); }
+};
+
+PcfFont minimalPcf() {
+  PcfFont font;
+  font.properties = {StringProp("FONT", kName)};
+  font.accel = PcfAccel{};
+  font.firstCol = 65;
+  font.lastCol = 66;
+  font.encoding = {0, 1};
+  return font;
+}
+
+TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
+  PcfFont font = TypicalPcf(kName);
+  font.bdfAccel->fontAscent = 11;
+  font.bdfAccel->fontDescent = 4;
+  font.bdfAccel->maxOverlap = -2;
+  font.bdfAccel->drawDirection = 1;
+  font.bdfAccel->terminalFont = 1;
+  PcfRead r(WritePcf(font));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(r.info.propCount, 10);
+  EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+  EXPECT_EQ(StringProperty(r.info, "CHARSET_REGISTRY"), "ISO8859");
+  EXPECT_EQ(IntProperty(r.info, "PIXEL_SIZE"), 13);
+  EXPECT_EQ(r.info.firstCol, 32);
+  EXPECT_EQ(r.info.lastCol, 126);
+  EXPECT_EQ(r.info.defaultChar, 32);
+  EXPECT_EQ(r.info.allExist, 1u);
+  EXPECT_EQ(r.info.fontAscent, 11);
+  EXPECT_EQ(r.info.fontDescent, 4);
+  EXPECT_EQ(r.info.maxOverlap, -2);
+  EXPECT_EQ(r.info.drawDirection, 1u);
+  EXPECT_EQ(r.info.terminalFont, 1u);
+  EXPECT_EQ(r.info.constantWidth, 1u);
+  EXPECT_EQ(r.info.cachable, 1u);
+  EXPECT_EQ(r.info.anamorphic, 0u);
+  EXPECT_TRUE(SameMetric(r.info.maxBounds, font.bdfAccel->maxBounds));
+}
+
+TEST(PcfRead, FontWithoutGlyphTablesIsRead) {
+  PcfRead r(WritePcf(minimalPcf()));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+}
+
+TEST(PcfRead, WrongMagicOrNoTablesFail) {
+  std::string bytes = WritePcf(minimalPcf());
+  bytes[3] = 'q';
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(std::string("\x01" "fcp\0\0\0\0", 8)).status, AllocFailure);
+  EXPECT_EQ(PcfRead("").status, AllocFailure);
+}
+
+TEST(PcfRead, BdfAcceleratorsReplaceTheFirstOnesWhereverTheyLie) {
+  PcfFont font = minimalPcf();
+  font.accel->fontAscent = 1;
+  font.accel->noOverlap = 1;
+  font.bdfAccel = PcfAccel{};
+  font.bdfAccel->fontAscent = 9;
+  font.bdfAccel->constantMetrics = 1;
+  // The type 2 table lies last, behind everything already read: never read.
+  font.order = {kPcfProperties, kPcfEncodings, kPcfBdfAccelerators, kPcfAccelerators};
+  PcfRead r(WritePcf(font));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(r.info.fontAscent, 9);
+  EXPECT_EQ(r.info.noOverlap, 0u);
+  EXPECT_EQ(r.info.constantMetrics, 1u);
+
+  // Even a broken type 2 table does not matter.
+  std::string bytes = WritePcf(font);
+  PutLSB32(bytes, PcfTableOffset(bytes, kPcfAccelerators), 0x200);
+  EXPECT_EQ(PcfRead(bytes).status, Successful);
+}
+
+TEST(PcfRead, AcceleratorLayoutsGiveInkBounds) {
+  PcfFont font = minimalPcf();
+  font.accel->minBounds = {-1, 2, 3, 4, 5, 6};
+  font.accel->maxBounds = {7, 8, 9, 10, 11, 12};
+  font.accel->inkMinBounds = {0, 1, 1, 1, 1, 0};
+  font.accel->inkMaxBounds = {3, 3, 3, 3, 3, 3};
+  {
+    PcfRead r(WritePcf(font));  // layout without ink bounds: copies of the bounds
+    ASSERT_EQ(r.status, Successful);
+    EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.accel->minBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.accel->maxBounds));
+  }
+  font.accel->withInkBounds = true;
+  for (bool msb : {false, true}) {
+    font.msbFirst = msb;
+    PcfRead r(WritePcf(font));
+    ASSERT_EQ(r.status, Successful);
+    EXPECT_TRUE(SameMetric(r.info.minBounds, font.accel->minBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMinBounds, font.accel->inkMinBounds));
+    EXPECT_TRUE(SameMetric(r.info.inkMaxBounds, font.accel->inkMaxBounds));
+  }
+  std::string bytes = WritePcf(font);
+  PutLSB32(bytes, PcfTableOffset(bytes, kPcfAccelerators), 0x200);
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+}
+
+TEST(PcfRead, OneMissingGlyphClearsAllExist) {
+  for (bool msb : {false, true}) {
+    PcfFont font = TypicalPcf(kName);
+    font.msbFirst = msb;
+    {
+      PcfRead r(WritePcf(font));
+      ASSERT_EQ(r.status, Successful);
+      EXPECT_EQ(r.info.allExist, 1u);
+    }
+    for (uint16_t i = 0; i < 95; i++) font.encoding.push_back(i);
+    font.encoding[94] = 0xFFFF;
+    PcfRead r(WritePcf(font));
+    ASSERT_EQ(r.status, Successful);
+    EXPECT_EQ(r.info.allExist, 0u);
+    // 0x00FF and 0xFF00 are glyph indexes, not missing glyphs.
+    font.encoding[94] = 0x00FF;
+    font.encoding[93] = 0xFF00;
+    PcfRead r2(WritePcf(font));
+    EXPECT_EQ(r2.info.allExist, 1u);
+  }
+}
+
+TEST(PcfRead, PropertyRecordsArePaddedToFourBytes) {
+  // 12 records need no padding, 13 need three bytes, and so on: a reader
+  // that pads wrongly reads the wrong pool size.
+  for (int count = 0; count <= 17; count++) {
+    PcfFont font = minimalPcf();
+    for (int i = 1; i < count; i++) font.properties.push_back(IntProp("P" + std::to_string(i), i));
+    if (count == 0) font.properties.clear();
+    PcfRead r(WritePcf(font));
+    ASSERT_EQ(r.status, Successful) << count;
+    EXPECT_EQ(r.info.propCount, count);
+    if (count > 0) {
+      EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+    }
+    if (count > 12) {
+      EXPECT_EQ(IntProperty(r.info, "P12"), 12);
+    }
+  }
+}
+
+TEST(PcfRead, BigEndianTablesAndMixedOrders) {
+  PcfFont font = TypicalPcf(kName);
+  font.properties.push_back(IntProp("NEGATIVE", -123456));
+  font.bdfAccel->fontAscent = 300;
+  for (int mask = 0; mask < 8; mask++) {
+    font.tableMsbFirst[kPcfProperties] = mask & 1;
+    font.tableMsbFirst[kPcfEncodings] = mask & 2;
+    font.tableMsbFirst[kPcfBdfAccelerators] = mask & 4;
+    font.tableMsbFirst[kPcfMetrics] = !(mask & 1);
+    PcfRead r(WritePcf(font));
+    ASSERT_EQ(r.status, Successful) << mask;
+    EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+    EXPECT_EQ(IntProperty(r.info, "NEGATIVE"), -123456);
+    EXPECT_EQ(r.info.lastCol, 126);
+    EXPECT_EQ(r.info.fontAscent, 300);
+  }
+}
+
+TEST(PcfRead, TablesMustLieInReadingOrder) {
+  struct Case {
+    std::vector<uint32_t> order;
+    bool bdfAccel;
+    int status;
+  } cases[] = {
+      {{kPcfMetrics, kPcfBitmaps, kPcfProperties, kPcfAccelerators, kPcfEncodings}, false, Successful},
+      {{kPcfEncodings, kPcfProperties, kPcfAccelerators}, false, AllocFailure},
+      {{kPcfProperties, kPcfEncodings, kPcfAccelerators}, false, AllocFailure},
+      {{kPcfAccelerators, kPcfProperties, kPcfEncodings}, false, AllocFailure},
+      {{kPcfProperties, kPcfBdfAccelerators, kPcfEncodings}, true, AllocFailure},
+      {{kPcfAccelerators, kPcfProperties, kPcfEncodings, kPcfBdfAccelerators}, true, Successful},
+  };
+  for (const auto &c : cases) {
+    PcfFont font = TypicalPcf(kName);
+    if (!c.bdfAccel) font.bdfAccel.reset();
+    font.order = c.order;
+    EXPECT_EQ(PcfRead(WritePcf(font)).status, c.status) << c.order.size();
+  }
+}
+
+TEST(PcfRead, OnlyTheFirstEntryOfATypeCounts) {
+  PcfFont font = minimalPcf();
+  font.order = {kPcfEncodings, kPcfProperties, kPcfAccelerators};
+  std::string bytes = WritePcf(font);
+  ASSERT_EQ(PcfRead(bytes).status, AllocFailure);
+  // A second encodings entry behind the others does not rescue the file.
+  std::vector<PcfTocEntry> toc = PcfReadToc(bytes);
+  font.extraEntries = {toc[0]};
+  font.extraEntries[0].offset = static_cast<uint32_t>(bytes.size() + 16);
+  bytes = WritePcf(font);
+  bytes += std::string(bytes.size() - toc[0].offset, '\0');
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+}
+
+TEST(PcfRead, OffsetsCountFromTheStartOfTheFile) {
+  PcfFont font = TypicalPcf(kName);
+  font.gapBefore[kPcfProperties] = 40000;  // beyond the first buffer
+  font.gapBefore[kPcfEncodings] = 9000;
+  font.gapBefore[kPcfBdfAccelerators] = 1;
+  PcfRead r(WritePcf(font));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+  EXPECT_EQ(r.info.lastCol, 126);
+}
+
+TEST(PcfRead, EveryTruncationFailsCleanly) {
+  PcfFont font = TypicalPcf(kName, 20);
+  std::string bytes = WritePcf(font);
+  size_t end = 0;
+  for (const auto &e : PcfReadToc(bytes)) end = std::max<size_t>(end, e.offset + e.size);
+  ASSERT_EQ(end, bytes.size());
+  for (size_t n = 0; n < bytes.size(); n++)
+    ASSERT_EQ(PcfRead(bytes.substr(0, n)).status, AllocFailure) << n;
+  EXPECT_EQ(PcfRead(bytes).status, Successful);
+}
+
+TEST(PcfRead, StringsOutsideThePoolFailTheRead) {
+  std::string good = WritePcf(minimalPcf());
+  uint32_t props = PcfTableOffset(good, kPcfProperties);
+  // Records start after the format and count words: name offset, flag, value.
+  uint32_t poolSizeAt = props + 8 + 12;  // one record plus three bytes of padding
+  uint32_t poolSize = GetLSB32(good, poolSizeAt);
+  std::string bytes = good;
+  PutLSB32(bytes, props + 8, poolSize);  // name offset just past the pool
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  bytes = good;
+  PutLSB32(bytes, props + 13, 0xFFFFFFF0);  // value offset far outside
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  bytes = good;
+  bytes[poolSizeAt + 4 + poolSize - 1] = 'x';  // the last string loses its NUL
+  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+}
+
+TEST(PcfRead, HugeDeclaredCountsFailAfterWhatTheFileHolds) {
+  std::string good = WritePcf(minimalPcf());
+  uint32_t props = PcfTableOffset(good, kPcfProperties);
+  struct Case {
+    const char *what;
+    size_t at;
+    uint32_t value;
+  } cases[] = {
+      {"table count", 4, 0x80000000},
+      {"table count", 4, 0xFFFFFFFF},
+      {"property count", props + 4, 0x7FFFFFFF},
+      {"string pool size", props + 8 + 12, 0x7FFFFFF0},
+  };
+  for (const auto &c : cases) {
+    std::string bytes = good;
+    PutLSB32(bytes, c.at, c.value);
+    FontAllocFailAt(0);
+    EXPECT_EQ(PcfRead(bytes).status, AllocFailure) << c.what;
+    EXPECT_LT(FontAllocLargest(), 64 * 1024u) << c.what;
+  }
+  // A full 65536 x 65536 code range in a small file ends at the end of data.
+  PcfFont font = minimalPcf();
+  font.firstCol = font.firstRow = 0;
+  font.lastCol = font.lastRow = 0xFFFF;
+  font.encoding = {0, 1, 2};
+  EXPECT_EQ(PcfRead(WritePcf(font)).status, AllocFailure);
+}
+
+TEST(PcfRead, BackwardRangesReadWithNoCodes) {
+  PcfFont font = minimalPcf();
+  font.firstCol = 70;
+  font.lastCol = 65;
+  font.encoding = {};
+  PcfRead r(WritePcf(font));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(r.info.firstCol, 70);
+  EXPECT_EQ(r.info.allExist, 0u);
+  EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
+}
+
+TEST(PcfRead, OtherLayoutKindsAreRefused) {
+  for (uint32_t type : {kPcfProperties, kPcfEncodings}) {
+    std::string bytes = WritePcf(minimalPcf());
+    PutLSB32(bytes, PcfTableOffset(bytes, type), 0x100);
+    EXPECT_EQ(PcfRead(bytes).status, AllocFailure) << type;
+  }
+}
+
+TEST(PcfRead, AllocationFailuresAreReportedAndLeakNothing) {
+  std::string bytes = WritePcf(TypicalPcf(kName));
+  int failures = 0;
+  for (long n = 1; n < 100; n++) {
+    ReadResult r;
+    std::memset(&r.info, 0, sizeof r.info);
+    BufFile *f = MemBufOpen(bytes.data(), bytes.size());
+    FontAllocFailAt(n);
+    r.status = pcfReadFontInfo(&r.info, f);
+    bool injected = FontAllocCount() >= n;
+    FontAllocFailAt(0);
+    BufFileClose(f, 1);
+    if (!injected) {
+      EXPECT_EQ(r.status, Successful);
+      break;
+    }
+    EXPECT_EQ(r.status, AllocFailure) << n;
+    EXPECT_EQ(r.info.props, nullptr);
+    ++failures;
+  }
+  EXPECT_GT(failures, 3);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "fontfile/renderers.h"
+
+#include <csignal>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bitmap/bitmapfunc.h"
+#include "fontfile/fileio.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+class Registry : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { BitmapRegisterFontFileFunctions(); }
+};
+
+TEST_F(Registry, NineRenderersInTableOrder) {
+  const char *suffixes[] = {".pcf", ".pcf.Z", ".pcf.gz", ".snf", ".snf.Z",
+                            ".snf.gz", ".bdf", ".bdf.Z", ".bdf.gz"};
+  for (int i = 0; i < kBitmapRendererCount; i++) {
+    EXPECT_STREQ(renderers[i].suffix, suffixes[i]);
+    EXPECT_EQ(renderers[i].preference, i);
+    EXPECT_EQ(renderers[i].suffixLength, static_cast<int>(std::strlen(suffixes[i])));
+    std::string name = std::string("x") + suffixes[i];
+    EXPECT_EQ(FontFileMatchRenderer(name.c_str()), &renderers[i]) << name;
+  }
+}
+
+TEST_F(Registry, RegisteringAgainChangesNothing) {
+  for (auto &r : renderers) EXPECT_TRUE(FontFileRegisterRenderer(&r));
+  FontRenderer copy = renderers[3];
+  copy.preference = 77;
+  EXPECT_TRUE(FontFileRegisterRenderer(&copy));  // same suffix: the first stays
+  EXPECT_EQ(copy.preference, 77);
+  EXPECT_EQ(FontFileMatchRenderer("a.snf"), &renderers[3]);
+  for (int i = 0; i < kBitmapRendererCount; i++) EXPECT_EQ(renderers[i].preference, i);
+}
+
+TEST_F(Registry, MatchingIsBySuffixAndCaseSensitive) {
+  EXPECT_EQ(FontFileMatchRenderer("x.PCF"), nullptr);
+  EXPECT_EQ(FontFileMatchRenderer("x.pcf.GZ"), nullptr);
+  EXPECT_EQ(FontFileMatchRenderer("x.pcf."), nullptr);
+  EXPECT_EQ(FontFileMatchRenderer(""), nullptr);
+  EXPECT_EQ(FontFileMatchRenderer(".pcf"), &renderers[0]);
+  EXPECT_EQ(FontFileMatchRenderer("/some/dir/x.bdf.Z"), &renderers[7]);
+  EXPECT_EQ(FontFileMatchRenderer("a.pcf.gz"), &renderers[2]);
+}
+
+TEST_F(Registry, MissingFileIsABadFont) {
+  TempDir dir;
+  FontInfo info{};
+  EXPECT_EQ(BitmapGetInfoBitmap(nullptr, &info, nullptr, (dir / "none.pcf").c_str()), BadFont);
+  EXPECT_EQ(BitmapGetInfoBitmap(nullptr, &info, nullptr, (dir / "none.txt").c_str()), BadFont);
+}
+
+// Run in a child with an alarm, so that an open that blocks fails the test
+// instead of hanging it.
+bool refusedWithoutBlocking(const std::string &path) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    alarm(5);
+    BufFile *f = FontFileOpen(path.c_str());
+    _exit(f ? 1 : 0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(FontFileOpen, RefusesFifosDirectoriesAndDevices) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "fifo.pcf").c_str(), 0600), 0);
+  MakeDir(dir / "dir.pcf");
+  ASSERT_EQ(symlink("/dev/null", (dir / "null.pcf").c_str()), 0);
+  EXPECT_TRUE(refusedWithoutBlocking(dir / "fifo.pcf"));
+  EXPECT_TRUE(refusedWithoutBlocking(dir / "dir.pcf"));
+  EXPECT_TRUE(refusedWithoutBlocking(dir / "null.pcf"));
+  EXPECT_TRUE(refusedWithoutBlocking(dir / "missing.pcf"));
+  WriteFile(dir / "plain.pcf", "x");
+  BufFile *f = FontFileOpen((dir / "plain.pcf").c_str());
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(BufFileGetByte(f), 'x');
+  EXPECT_EQ(BufFileGetByte(f), BUFFILEEOF);
+  FontFileClose(f);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#include "tests/support/fontinfo_util.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "tests/support/membuf.h"
+
+ReadResult::~ReadResult() {
+  if (status == Successful) FontInfoFreeProps(&info);
+}
+
+void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out) {
+  std::memset(&out->info, 0, sizeof out->info);
+  BufFile *f = MemBufOpen(bytes.data(), bytes.size());
+  if (!f) throw std::runtime_error("out of memory");
+  out->status = reader(&out->info, f);
+  BufFileClose(f, 1);
+}
+
+namespace {
+int find(const FontInfo &info, const std::string &name) {
+  for (int i = 0; i < info.propCount; i++) {
+    const char *n = NameForAtom(info.props[i].name);
+    if (n && name == n) return i;
+  }
+  return -1;
+}
+}  // namespace
+
+std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name) {
+  int i = find(info, name);
+  if (i < 0 || !info.isStringProp[i]) return std::nullopt;
+  const char *v = NameForAtom(static_cast<Atom>(info.props[i].value));
+  return v ? std::optional<std::string>(v) : std::nullopt;
+}
+
+std::optional<int32_t> IntProperty(const FontInfo &info, const std::string &name) {
+  int i = find(info, name);
+  if (i < 0 || info.isStringProp[i]) return std::nullopt;
+  return info.props[i].value;
+}
+
+bool SameMetric(const xCharInfo &a, const GenMetric &b) {
+  return a.leftBearing == b.leftBearing && a.rightBearing == b.rightBearing &&
+         a.width == b.width && a.ascent == b.ascent && a.descent == b.descent &&
+         a.attributes == b.attributes;
+}

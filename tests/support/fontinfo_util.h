@@ -1,0 +1,29 @@
+// Reading a FontInfo from bytes in memory, and looking at its properties.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "bitmap/fontstruct.h"
+#include "fontfile/bufio.h"
+#include "tests/support/fontgen.h"
+
+// Runs `reader` over an in-memory stream of `bytes`; the FontInfo starts
+// zeroed.  Owns the property arrays it gets.
+struct ReadResult {
+  int status = 0;
+  FontInfo info{};
+  ReadResult() = default;
+  ReadResult(const ReadResult &) = delete;
+  ~ReadResult();
+};
+typedef int (*InfoReader)(FontInfo *, BufFile *);
+void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out);
+
+// The text of a string property, or nothing.
+std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name);
+// The value of an integer property, or nothing.
+std::optional<int32_t> IntProperty(const FontInfo &info, const std::string &name);
+
+// Whether read metrics equal the metrics a generator wrote.
+bool SameMetric(const xCharInfo &a, const GenMetric &b);
