@@ -66,9 +66,9 @@ struct FontInfo {
 };
 
 // Number of codes the ranges cover; 0 when a range runs backwards.
-inline uint32_t FontInfoCodeCount(const FontInfo &fi) {
+inline uint64_t FontInfoCodeCount(const FontInfo &fi) {
   if (fi.lastCol < fi.firstCol || fi.lastRow < fi.firstRow) return 0;
-  return (uint32_t{fi.lastCol} - fi.firstCol + 1) * (uint32_t{fi.lastRow} - fi.firstRow + 1);
+  return (uint64_t{fi.lastCol} - fi.firstCol + 1) * (uint64_t{fi.lastRow} - fi.firstRow + 1);
 }
 
 // Releases the property arrays of a FontInfo and clears them.
