@@ -68,3 +68,45 @@ std::string ReadStream(BufFile *f, int block) {
   for (int n; (n = BufFileRead(f, buf.data(), block)) > 0;) out.append(buf.data(), static_cast<size_t>(n));
   return out;
 }
+
+size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
+  static const uint8_t kDefaultPlan[] = {0x13};
+  if (planSize == 0) {
+    plan = kDefaultPlan;
+    planSize = 1;
+  }
+  std::vector<char> buf(40000);
+  size_t delivered = 0;
+  for (size_t step = 0;; step++) {
+    uint8_t op = plan[step % planSize];
+    int size = op >> 2;
+    bool ended = false;
+    switch (op & 3) {
+      case 0:
+      case 3:
+        for (int i = 0; i <= size && !ended; i++) {
+          int c = BufFileGetByte(f);
+          if (c < -1 || c > 255) std::abort();
+          ended = c == BUFFILEEOF;
+          delivered += !ended;
+        }
+        break;
+      case 1: {
+        int want = size * 613 % static_cast<int>(buf.size());
+        int n = BufFileRead(f, buf.data(), want);
+        if (n < 0 || n > want) std::abort();
+        delivered += static_cast<size_t>(n);
+        ended = n < want;
+        break;
+      }
+      case 2:
+        ended = BufFileSkip(f, size * size * 11) == BUFFILEEOF;
+        break;
+    }
+    if (ended) break;
+  }
+  // The end, once reported, stays.
+  for (int i = 0; i < 3; i++)
+    if (BufFileGetByte(f) != BUFFILEEOF) std::abort();
+  return delivered;
+}

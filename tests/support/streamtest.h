@@ -23,3 +23,10 @@ std::string ShellQuote(const std::string &s);
 // Every byte the stream delivers, read with gets (byte at a time) or with
 // BufFileRead blocks of `block` bytes when block > 0.
 std::string ReadStream(BufFile *f, int block = 0);
+
+// Reads `f` to its end with a mixture of gets, BufFileRead blocks and skips
+// whose kinds and sizes come from `plan` (cycled), and returns the number of
+// bytes that gets and reads delivered.  Aborts if the stream breaks the
+// contract: a byte outside 0..255, a read of more than was asked, or a
+// byte after the end was reported.
+size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
