@@ -33,10 +33,10 @@ constexpr int kFirstLiteralsEnd = 256;
 // new entry extends an older entry by one byte, so the entry numbered e is at
 // most e - 254 bytes long (256 is the first new entry without block mode).
 // The last entry of a 16-bit table is 65535, so the longest string has
-// 65535 - 254 = 2^16 - 256 + 1 bytes.  A code equal to the free entry pushes
-// one byte and then the previous code's string, which is at most that
-// entry's length - 1, so it stays inside the same bound.  The stack is only
-// pushed when empty, so this is all it ever holds.
+// 65535 - 254 = 2^16 - 256 + 1 bytes.  A code equal to the free entry (at
+// most 65535) stands for the previous string plus one byte, which is within
+// the same bound.  A string goes to the stack only when the stack is empty,
+// so this is all it ever holds.
 constexpr int kDecodeStackSize = (1 << kMaxMaxBits) - 256 + 1;
 
 // A group holds at most kMaxMaxBits bytes.  Extracting a code reads three
@@ -60,11 +60,13 @@ struct LzwFilterState {
   int bitOffset;    // bit position of the next code in codeBuffer
   int bitSize;      // bit positions in codeBuffer at which a whole code begins
   unsigned char codeBuffer[kCodeBufferSize];
-  // Pending output, last byte at the bottom: a string is pushed last byte
-  // first at decreasing addresses, so its bytes lie in order from stackTop.
+  // Pending output: a string that did not fit in the output buffer, in
+  // order from stackTop to the end (it is written last byte first).
   unsigned char decodeStack[kDecodeStackSize];
-  unsigned char *suffixTable;  // per code: the last byte of its string
+  // The tables follow the record in the same block, one entry per code.
   uint16_t *prefixTable;       // per code >= 256: the string minus its last byte
+  uint16_t *lengthTable;       // per code: the length of its string
+  unsigned char *suffixTable;  // per code: the last byte of its string
 };
 
 unsigned char *stackEnd(LzwFilterState *s) { return s->decodeStack + kDecodeStackSize; }
@@ -73,25 +75,29 @@ int BufCompressedFill(BufFile *f);
 int BufCompressedSkip(BufFile *f, int count);
 int BufCompressedClose(BufFile *f, int doClose);
 
-// The next code of the stream, or -1 at its end.
-int getcode(LzwFilterState *s) {
-  if (s->clearFlag > 0 || s->bitOffset >= s->bitSize || s->freeEntry > s->maxCode) {
-    if (s->freeEntry > s->maxCode) {
-      ++s->nBits;
-      s->maxCode = s->nBits == s->maxBits ? s->maxMaxCode : (1 << s->nBits) - 1;
-    }
-    if (s->clearFlag > 0) {
-      s->nBits = kInitBits;
-      s->maxCode = (1 << kInitBits) - 1;
-      s->clearFlag = 0;
-    }
-    int got = BufFileRead(s->source, reinterpret_cast<char *>(s->codeBuffer), s->nBits);
-    if (got <= 0) return -1;
-    // A group cut short: only the codes that lie wholly in its bytes count.
-    s->bitOffset = 0;
-    s->bitSize = got * 8 - (s->nBits - 1);
-    if (s->bitSize <= 0) return -1;
+// Loads the next group of codes, at a new width when the table has outgrown
+// the current one or was cleared.  False at the end of the code stream.
+__attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
+  if (s->freeEntry > s->maxCode) {
+    ++s->nBits;
+    s->maxCode = s->nBits == s->maxBits ? s->maxMaxCode : (1 << s->nBits) - 1;
   }
+  if (s->clearFlag > 0) {
+    s->nBits = kInitBits;
+    s->maxCode = (1 << kInitBits) - 1;
+    s->clearFlag = 0;
+  }
+  int got = BufFileRead(s->source, reinterpret_cast<char *>(s->codeBuffer), s->nBits);
+  // A group cut short: only the codes that lie wholly in its bytes count.
+  s->bitOffset = 0;
+  s->bitSize = got * 8 - (s->nBits - 1);
+  return s->bitSize > 0;
+}
+
+// The next code of the stream, or -1 at its end.
+inline int getcode(LzwFilterState *s) {
+  if (s->clearFlag > 0 || s->bitOffset >= s->bitSize || s->freeEntry > s->maxCode)
+    if (!loadGroup(s)) return -1;
   const unsigned char *p = s->codeBuffer + (s->bitOffset >> 3);
   uint32_t bits = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
   int code = static_cast<int>((bits >> (s->bitOffset & 7)) & ((1u << s->nBits) - 1));
@@ -112,17 +118,22 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return nullptr;
   int maxMaxCode = 1 << maxBits;
 
-  // One block: the record, then prefixTable (kept 2-byte aligned), then
-  // suffixTable.  The decoder needs one entry per code in each table.
+  // One block: the record, then the two 16-bit tables, then suffixTable.
+  // The decoder needs exactly one entry per code in each.
+  size_t entries = static_cast<size_t>(maxMaxCode);
   size_t prefixOffset = sizeof(LzwFilterState);
-  size_t suffixOffset = prefixOffset + sizeof(uint16_t) * static_cast<size_t>(maxMaxCode);
-  size_t blockSize = suffixOffset + static_cast<size_t>(maxMaxCode);
+  size_t lengthOffset = prefixOffset + sizeof(uint16_t) * entries;
+  size_t suffixOffset = lengthOffset + sizeof(uint16_t) * entries;
+  size_t blockSize = suffixOffset + entries;
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
   if (!block) return nullptr;
   LzwFilterState *s = block.get();
-  std::memset(static_cast<void *>(s), 0, sizeof(LzwFilterState));
+  // Entries are only ever read after they are defined; zeroing the block
+  // keeps even that argument out of the picture.
+  std::memset(static_cast<void *>(s), 0, blockSize);
   auto *raw = reinterpret_cast<unsigned char *>(s);
   s->prefixTable = reinterpret_cast<uint16_t *>(raw + prefixOffset);
+  s->lengthTable = reinterpret_cast<uint16_t *>(raw + lengthOffset);
   s->suffixTable = raw + suffixOffset;
 
   s->source = source;
@@ -133,6 +144,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   s->maxCode = (1 << kInitBits) - 1;
   for (int code = 0; code < kFirstLiteralsEnd; code++) {
     s->prefixTable[code] = 0;
+    s->lengthTable[code] = 1;
     s->suffixTable[code] = static_cast<unsigned char>(code);
   }
   s->freeEntry = s->blockMode ? kClear + 1 : kFirstLiteralsEnd;
@@ -161,8 +173,9 @@ int BufCompressedFill(BufFile *f) {
   unsigned char *out = f->data;
   unsigned char *const outEnd = f->data + BUFFILESIZE;
   unsigned char *const bottom = stackEnd(s);
-  unsigned char *const suffix = s->suffixTable;
+  const unsigned char *const suffix = s->suffixTable;
   const uint16_t *const prefix = s->prefixTable;
+  const uint16_t *const length = s->lengthTable;
 
   for (;;) {
     // Drain pending bytes first; decode only when they are gone.
@@ -183,49 +196,60 @@ int BufCompressedFill(BufFile *f) {
       break;
     }
     if (code == kClear && s->blockMode) {
-      s->clearFlag = 1;
-      s->freeEntry = kClear;
-      code = getcode(s);
-      if (code == -1) {
-        endData(s);
-        break;
-      }
       // After a clear the encoder starts afresh with a single byte; a longer
-      // code would reach back into the discarded table.
-      if (code >= kFirstLiteralsEnd) {
+      // code would reach back into the discarded table.  That byte defines
+      // no string (its entry would be 256, the clear code itself).
+      s->clearFlag = 1;
+      s->freeEntry = kClear + 1;
+      code = getcode(s);
+      if (code < 0 || code >= kFirstLiteralsEnd) {
         endData(s);
         break;
       }
+      *out++ = static_cast<unsigned char>(code);
+      s->oldCode = s->finChar = code;
+      if (out == outEnd) break;
+      continue;
     }
-    int inCode = code;
-    unsigned char *sp = s->stackTop;
-    if (code >= s->freeEntry) {
-      // A code above the next free entry names nothing yet: corrupt data.
-      if (code > s->freeEntry) {
-        endData(s);
-        break;
-      }
-      // The code the encoder defined with this very step: the previous
-      // string followed by its own first byte.
-      *--sp = static_cast<unsigned char>(s->finChar);
-      code = s->oldCode;
-    }
-    // Every entry refers to an older one, so the chain ends at a single
-    // byte within kDecodeStackSize pushes.
-    while (code >= kFirstLiteralsEnd) {
-      *--sp = suffix[code];
-      code = prefix[code];
-    }
-    s->finChar = suffix[code];
-    *--sp = static_cast<unsigned char>(s->finChar);
-    s->stackTop = sp;
 
-    if (s->freeEntry < s->maxMaxCode) {
-      s->prefixTable[s->freeEntry] = static_cast<uint16_t>(s->oldCode);
-      s->suffixTable[s->freeEntry] = static_cast<unsigned char>(s->finChar);
-      ++s->freeEntry;
+    // A code above the free entry names nothing yet: corrupt data.  The
+    // free entry itself is the string the encoder defined with this very
+    // step: the previous string followed by its own first byte.
+    int freeEntry = s->freeEntry;
+    if (code > freeEntry) {
+      endData(s);
+      break;
     }
-    s->oldCode = inCode;
+    bool selfDefined = code == freeEntry;
+    int walk = selfDefined ? s->oldCode : code;
+    int len = length[walk] + (selfDefined ? 1 : 0);
+
+    // Straight into the output when the whole string fits, else onto the
+    // stack to be drained by this and later fills.  Either way exactly len
+    // bytes are written, last byte first.
+    unsigned char *dst = len <= outEnd - out ? out : bottom - len;
+    unsigned char *p = dst + len;
+    if (selfDefined) *--p = static_cast<unsigned char>(s->finChar);
+    while (p > dst + 1) {
+      *--p = suffix[walk];
+      walk = prefix[walk];
+    }
+    *--p = static_cast<unsigned char>(walk);
+    int first = walk & 0xFF;
+    if (dst == out)
+      out += len;
+    else
+      s->stackTop = dst;
+
+    if (freeEntry < s->maxMaxCode) {
+      s->prefixTable[freeEntry] = static_cast<uint16_t>(s->oldCode);
+      s->lengthTable[freeEntry] = static_cast<uint16_t>(length[s->oldCode] + 1);
+      s->suffixTable[freeEntry] = static_cast<unsigned char>(first);
+      s->freeEntry = freeEntry + 1;
+    }
+    s->finChar = first;
+    s->oldCode = code;
+    if (out == outEnd) break;
   }
 
   int n = static_cast<int>(out - f->data);

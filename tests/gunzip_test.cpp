@@ -143,8 +143,10 @@ TEST_F(GzipFiles, FilesMadeByGzipDecodeWithAndWithoutStoredNameAtEveryLevel) {
 }
 
 TEST_F(GzipFiles, SizesAtTheBufferBoundaryDeliverNoStaleByte) {
+  // The stream buffer's 8192 bytes and the filter's 64 KiB output buffer.
   for (size_t size : {size_t{0}, size_t{1}, size_t{8191}, size_t{8192}, size_t{8193},
-                      size_t{3 * 8192}, size_t{3 * 8192 + 1}}) {
+                      size_t{3 * 8192}, size_t{3 * 8192 + 1}, size_t{65535}, size_t{65536},
+                      size_t{65537}, size_t{3 * 65536}}) {
     std::string data = TextSample(size, 11);
     std::string path = dir / "f";
     WriteFile(path, data);
@@ -354,7 +356,8 @@ TEST(GzipBody, AnLzwStreamInsideAGzipStreamDecodesThroughBothFilters) {
 }
 
 TEST(GzipAllocation, EveryFailureIsAResultAndLeavesTheSourceToTheCaller) {
-  std::string data = TextSample(50000, 6);
+  // More than one output buffer, so that a failure while decoding shows.
+  std::string data = TextSample(200000, 6);
   std::string gz = gzipMember(data);
   // How many allocations a push makes, then fail each of them in turn.
   BufFile *src = MemBufOpen(gz.data(), gz.size());
