@@ -1,36 +1,35 @@
 #include "tests/support/membuf.h"
 
+#include <cstdlib>
 #include <cstring>
-
-#include "util/miscutil.h"
 
 namespace {
 
-// The copy and how far the stream has got in it.  Bytes pass through the
-// stream's own buffer in blocks of BUFFILESIZE, as from a file.
-struct MemState {
+struct MemBufState {
   size_t size;
-  size_t next;  // first byte not yet in the stream's buffer
-  unsigned char bytes[1];
+  size_t offset;  // next byte to deliver
+  int chunk;
+  // The copy of the bytes follows the record.
+  unsigned char *bytes() { return reinterpret_cast<unsigned char *>(this + 1); }
 };
 
-MemState *stateOf(BufFile *f) { return static_cast<MemState *>(f->state); }
-
 int memFill(BufFile *f) {
-  MemState *s = stateOf(f);
-  size_t n = s->size - s->next;
-  if (n == 0) {
+  auto *m = static_cast<MemBufState *>(f->state);
+  size_t left = m->size - m->offset;
+  if (left == 0) {
     f->remaining = 0;
     return BUFFILEEOF;
   }
-  if (n > BUFFILESIZE) n = BUFFILESIZE;
-  std::memcpy(f->data, s->bytes + s->next, n);
-  s->next += n;
+  size_t n = left < static_cast<size_t>(m->chunk) ? left : static_cast<size_t>(m->chunk);
+  std::memcpy(f->data, m->bytes() + m->offset, n);
+  m->offset += n;
   f->cursor = f->data + 1;
   f->remaining = static_cast<int>(n) - 1;
   return f->data[0];
 }
 
+// Like a seek on a regular file: passing the end is not an error, the next
+// get just finds the end.
 int memSkip(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;
   if (count <= f->remaining) {
@@ -38,31 +37,31 @@ int memSkip(BufFile *f, int count) {
     f->remaining -= count;
     return count;
   }
-  MemState *s = stateOf(f);
+  auto *m = static_cast<MemBufState *>(f->state);
   size_t rest = static_cast<size_t>(count - f->remaining);
+  size_t left = m->size - m->offset;
+  m->offset += rest < left ? rest : left;
   f->remaining = 0;
-  if (rest > s->size - s->next) {
-    s->next = s->size;
-    return BUFFILEEOF;
-  }
-  s->next += rest;
   return count;
 }
 
 int memClose(BufFile *f, int) {
-  FontFree(f->state);
+  std::free(f->state);
   return 1;
 }
 
 }  // namespace
 
-BufFile *MemBufOpen(const void *data, size_t size) {
-  auto *s = static_cast<MemState *>(FontAlloc(offsetof(MemState, bytes) + size + 1));
-  if (!s) return nullptr;
-  s->size = size;
-  s->next = 0;
-  if (size) std::memcpy(s->bytes, data, size);
-  BufFile *f = BufFileCreate(s, memFill, memSkip, memClose);
-  if (!f) FontFree(s);
+BufFile *MemBufOpen(const void *data, size_t size, int chunk) {
+  // Plain malloc for the copy: only the stream record counts as one of the
+  // library's allocations.
+  auto *m = static_cast<MemBufState *>(std::malloc(sizeof(MemBufState) + size));
+  if (!m) return nullptr;
+  m->size = size;
+  m->offset = 0;
+  m->chunk = chunk < 1 ? 1 : chunk > BUFFILESIZE ? BUFFILESIZE : chunk;
+  if (size) std::memcpy(m->bytes(), data, size);
+  BufFile *f = BufFileCreate(m, memFill, memSkip, memClose);
+  if (!f) std::free(m);
   return f;
 }

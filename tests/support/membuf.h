@@ -1,9 +1,12 @@
-// An in-memory BufFile over a copy of some bytes, for tests and fuzz targets.
+// A BufFile over bytes in memory, for tests and fuzz targets: it behaves like
+// a raw stream over a file holding those bytes.
 #pragma once
 
 #include <cstddef>
 
 #include "fontfile/bufio.h"
 
-// Closing the stream frees its copy.  None when memory runs short.
-BufFile *MemBufOpen(const void *data, size_t size);
+// The stream keeps its own copy of the bytes, released by its close.  Each
+// fill delivers at most `chunk` bytes (1 .. 8192), so tests can make a filter
+// meet the end of its source's buffer at any byte.  None when memory is short.
+BufFile *MemBufOpen(const void *data, size_t size, int chunk = BUFFILESIZE);

@@ -1,0 +1,397 @@
+// The gzip input filter: files made by gzip, header variants built by hand
+// around real deflate bodies, damaged data and allocation failures.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "fontfile/decompress.h"
+#include "fontfile/fileio.h"
+#include "fontfile/gunzip.h"
+#include "tests/support/lzw_encoder.h"
+#include "tests/support/membuf.h"
+#include "tests/support/streamtest.h"
+#include "tests/support/tempdir.h"
+#include "util/miscutil.h"
+
+namespace {
+
+std::string rawDeflate(const std::string &data, int level = 6) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, data.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef *>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// Everything zlib itself can inflate from a (possibly cut) raw deflate body.
+std::string rawInflateAll(const std::string &body) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
+  std::string out;
+  char buf[4096];
+  z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(body.data()));
+  z.avail_in = static_cast<uInt>(body.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef *>(buf);
+    z.avail_out = sizeof buf;
+    status = inflate(&z, Z_NO_FLUSH);
+    out.append(buf, sizeof buf - z.avail_out);
+  }
+  inflateEnd(&z);
+  return out;
+}
+
+struct Header {
+  int method = 8;
+  int flags = 0;  // the name, comment, extra and checksum bits are added below
+  std::string extra;
+  std::string name, comment;
+  bool hasExtra = false, hasName = false, hasComment = false, headerCrc = false;
+};
+
+std::string gzipHeader(const Header &h) {
+  int flags = h.flags | (h.hasExtra ? 0x04 : 0) | (h.hasName ? 0x08 : 0) |
+              (h.hasComment ? 0x10 : 0) | (h.headerCrc ? 0x02 : 0);
+  std::string s = {'\x1f', '\x8b', static_cast<char>(h.method), static_cast<char>(flags),
+                   '\x12', '\x34', '\x56', '\x78', '\x00', '\x03'};
+  if (h.hasExtra) {
+    s.push_back(static_cast<char>(h.extra.size() & 0xFF));
+    s.push_back(static_cast<char>(h.extra.size() >> 8));
+    s += h.extra;
+  }
+  if (h.hasName) s += h.name + '\0';
+  if (h.hasComment) s += h.comment + '\0';
+  if (h.headerCrc) s += "\xAB\xCD";
+  return s;
+}
+
+std::string gzipMember(const std::string &data, const Header &h = {}) {
+  std::string s = gzipHeader(h) + rawDeflate(data);
+  uLong crc = crc32(0, reinterpret_cast<const Bytef *>(data.data()), static_cast<uInt>(data.size()));
+  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((crc >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((data.size() >> (8 * i)) & 0xFF));
+  return s;
+}
+
+// Decodes `gz` through the filter over an in-memory source delivering
+// `chunk` bytes per fill; `pushed` tells whether the header was accepted.
+std::string decode(const std::string &gz, bool *pushed = nullptr, int chunk = BUFFILESIZE) {
+  BufFile *src = MemBufOpen(gz.data(), gz.size(), chunk);
+  BufFile *f = BufFilePushZIP(src);
+  if (pushed) *pushed = f != nullptr;
+  if (!f) {
+    BufFileClose(src, 1);
+    return {};
+  }
+  std::string out = ReadStream(f);
+  BufFileClose(f, 1);
+  return out;
+}
+
+bool accepted(const std::string &gz) {
+  bool pushed;
+  decode(gz, &pushed);
+  return pushed;
+}
+
+int openDescriptors() {
+  int n = 0;
+  DIR *d = opendir("/proc/self/fd");
+  while (readdir(d)) ++n;
+  closedir(d);
+  return n;
+}
+
+class GzipFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+  }
+  // Writes `data` to name, runs gzip with `args` on it and returns the
+  // filter's output for name + ".gz", read through FontFileOpen.
+  std::string roundTrip(const std::string &data, const std::string &args,
+                        const std::string &name = "font.pcf") {
+    std::string path = dir / name;
+    WriteFile(path, data);
+    EXPECT_EQ(RunShell("gzip -f " + args + " " + ShellQuote(path)), 0);
+    BufFile *f = FontFileOpen((path + ".gz").c_str());
+    EXPECT_NE(f, nullptr);
+    if (!f) return {};
+    std::string out = ReadStream(f, 1000);
+    FontFileClose(f);
+    return out;
+  }
+  TempDir dir;
+};
+
+TEST_F(GzipFiles, FilesMadeByGzipDecodeWithAndWithoutStoredNameAtEveryLevel) {
+  std::string data = TextSample(200000, 7);
+  for (const char *args : {"", "-n", "-1", "-9", "-n -9"})
+    EXPECT_EQ(roundTrip(data, args), data) << "gzip " << args;
+  std::string noise = NoiseSample(50000, 3);
+  EXPECT_EQ(roundTrip(noise, "-1"), noise);
+}
+
+TEST_F(GzipFiles, SizesAtTheBufferBoundaryDeliverNoStaleByte) {
+  // The stream buffer's 8192 bytes and the filter's 64 KiB output buffer.
+  for (size_t size : {size_t{0}, size_t{1}, size_t{8191}, size_t{8192}, size_t{8193},
+                      size_t{3 * 8192}, size_t{3 * 8192 + 1}, size_t{65535}, size_t{65536},
+                      size_t{65537}, size_t{3 * 65536}}) {
+    std::string data = TextSample(size, 11);
+    std::string path = dir / "f";
+    WriteFile(path, data);
+    ASSERT_EQ(RunShell("gzip -f " + ShellQuote(path)), 0);
+    BufFile *f = FontFileOpen((path + ".gz").c_str());
+    ASSERT_NE(f, nullptr);
+    std::string out;
+    for (size_t i = 0; i < size; i++) out.push_back(static_cast<char>(BufFileGetByte(f)));
+    EXPECT_EQ(out, data) << size;
+    EXPECT_EQ(BufFileGetByte(f), -1) << size;
+    EXPECT_EQ(BufFileGetByte(f), -1) << size;
+    FontFileClose(f);
+  }
+}
+
+TEST_F(GzipFiles, PlainDataNamedGzIsRefusedAndTheDescriptorClosed) {
+  std::string path = dir / "x.pcf.gz";
+  WriteFile(path, "\x01" "fcp plain font data, not compressed");
+  int before = openDescriptors();
+  EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
+  EXPECT_EQ(openDescriptors(), before);
+  WriteFile(path, "");
+  EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(GzipFiles, ClosingTheFilterClosesTheFile) {
+  std::string data = TextSample(30000);
+  int before = openDescriptors();
+  std::string path = dir / "f";
+  WriteFile(path, data);
+  ASSERT_EQ(RunShell("gzip -f " + ShellQuote(path)), 0);
+  BufFile *f = FontFileOpen((path + ".gz").c_str());
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(openDescriptors(), before + 1);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  FontFileClose(f);
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST(GzipHeader, OptionalFieldsArePassedOverExactly) {
+  std::string data = TextSample(20000, 5);
+  for (size_t extra : {size_t{0}, size_t{1}, size_t{300}}) {
+    Header h;
+    h.hasExtra = true;
+    h.extra = NoiseSample(extra, 9);
+    EXPECT_EQ(decode(gzipMember(data, h)), data) << "extra of " << extra;
+  }
+  Header named;
+  named.hasName = named.hasComment = true;
+  named.name = "cour12.pcf";
+  named.comment = std::string(20000, 'c');  // longer than one source buffer
+  EXPECT_EQ(decode(gzipMember(data, named)), data);
+  Header all = named;
+  all.hasExtra = all.headerCrc = true;
+  all.extra = "\x00\x00\x00";
+  all.flags = 0x01;  // the text flag is only a hint
+  std::string gz = gzipMember(data, all);
+  // The header split across source buffers at every byte.
+  for (int chunk : {1, 2, 3, 7, 100})
+    EXPECT_EQ(decode(gz, nullptr, chunk), data) << "chunk " << chunk;
+  Header checksum;
+  checksum.headerCrc = true;
+  EXPECT_EQ(decode(gzipMember(data, checksum)), data);
+}
+
+TEST(GzipHeader, WrongMagicMethodOrReservedFlagsAreRefused) {
+  std::string good = gzipMember("abc");
+  ASSERT_TRUE(accepted(good));
+  for (size_t at : {size_t{0}, size_t{1}}) {
+    std::string bad = good;
+    bad[at] ^= 0x40;
+    EXPECT_FALSE(accepted(bad)) << at;
+  }
+  for (int method : {0, 7, 9, 0xFF}) {
+    Header h;
+    h.method = method;
+    EXPECT_FALSE(accepted(gzipMember("abc", h))) << method;
+  }
+  for (int flag : {0x20, 0x40, 0x80, 0xE0}) {
+    Header h;
+    h.flags = flag;
+    EXPECT_FALSE(accepted(gzipMember("abc", h))) << flag;
+  }
+}
+
+TEST(GzipHeader, AFileEndingInsideTheHeaderIsRefused) {
+  Header h;
+  h.hasExtra = h.hasName = h.hasComment = h.headerCrc = true;
+  h.extra = "xy";
+  h.name = "n";
+  h.comment = "c";
+  std::string header = gzipHeader(h);
+  for (size_t cut = 0; cut < header.size(); cut++)
+    EXPECT_FALSE(accepted(header.substr(0, cut))) << "cut at " << cut;
+  // The whole header with no body is accepted; the data is just empty.
+  bool pushed;
+  EXPECT_EQ(decode(header, &pushed), "");
+  EXPECT_TRUE(pushed);
+}
+
+TEST(GzipBody, AnEmptyMemberEndsAtOnce) {
+  std::string gz = gzipMember("");
+  BufFile *src = MemBufOpen(gz.data(), gz.size());
+  BufFile *f = BufFilePushZIP(src);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(GzipBody, OnlyTheFirstOfTwoMembersIsDelivered) {
+  std::string first = TextSample(10000, 1), second = TextSample(10000, 2);
+  EXPECT_EQ(decode(gzipMember(first) + gzipMember(second)), first);
+}
+
+TEST(GzipBody, ATruncatedBodyDeliversWhatInflateCanThenEndsForGood) {
+  std::string data = TextSample(100000, 4) + NoiseSample(30000, 4);
+  std::string header = gzipHeader({});
+  std::string body = rawDeflate(data, 9);
+  for (size_t cut : {size_t{0}, size_t{1}, size_t{2}, body.size() / 3, body.size() / 2,
+                     body.size() - 1}) {
+    std::string gz = header + body.substr(0, cut);
+    std::string expected = rawInflateAll(body.substr(0, cut));
+    ASSERT_EQ(expected, data.substr(0, expected.size()));
+    for (int chunk : {BUFFILESIZE, 13}) {
+      BufFile *src = MemBufOpen(gz.data(), gz.size(), chunk);
+      BufFile *f = BufFilePushZIP(src);
+      ASSERT_NE(f, nullptr);
+      EXPECT_EQ(ReadStream(f), expected) << "cut at " << cut;
+      for (int i = 0; i < 3; i++) EXPECT_EQ(BufFileGetByte(f), -1);
+      BufFileClose(f, 1);
+    }
+  }
+  // Corrupt data after a good start: the good part, then the end.
+  std::string corrupt = body;
+  for (size_t i = corrupt.size() / 2; i < corrupt.size(); i++) corrupt[i] = '\xff';
+  std::string expected = rawInflateAll(corrupt);
+  ASSERT_NE(expected, data);
+  EXPECT_EQ(decode(header + corrupt), expected);
+}
+
+TEST(GzipBody, SkipsCrossManyFillsAndReportThePassingOfTheEnd) {
+  std::string data = TextSample(100000, 8);
+  std::string gz = gzipMember(data);
+  BufFile *src = MemBufOpen(gz.data(), gz.size());
+  BufFile *f = BufFilePushZIP(src);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(BufFileSkip(f, 0), 0);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
+  EXPECT_EQ(BufFileSkip(f, 40000), 40000);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[40001]));
+  EXPECT_EQ(BufFileSkip(f, 8192 * 3 - 1), 8192 * 3 - 1);
+  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[40002 + 8192 * 3 - 1]));
+  size_t at = 40003 + 8192 * 3 - 1;
+  EXPECT_EQ(BufFileSkip(f, static_cast<int>(data.size() - at)), static_cast<int>(data.size() - at));
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+
+  src = MemBufOpen(gz.data(), gz.size());
+  f = BufFilePushZIP(src);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(BufFileSkip(f, static_cast<int>(data.size()) + 1), -1);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(GzipBody, AHugeOutputFromASmallFileIsStreamedWithoutAllocating) {
+  // 64 MiB of zeros deflate to about 64 KiB.
+  constexpr int kSize = 64 << 20;
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string body(1 << 20, '\0'), zeros(1 << 20, '\0');
+  z.next_out = reinterpret_cast<Bytef *>(body.data());
+  z.avail_out = static_cast<uInt>(body.size());
+  for (int i = 0; i < kSize / (1 << 20); i++) {
+    z.next_in = reinterpret_cast<Bytef *>(zeros.data());
+    z.avail_in = static_cast<uInt>(zeros.size());
+    ASSERT_EQ(deflate(&z, Z_NO_FLUSH), Z_OK);
+  }
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  body.resize(z.total_out);
+  deflateEnd(&z);
+  std::string gz = gzipHeader({}) + body;
+  BufFile *src = MemBufOpen(gz.data(), gz.size());
+  BufFile *f = BufFilePushZIP(src);
+  ASSERT_NE(f, nullptr);
+  FontAllocFailAt(0);
+  EXPECT_EQ(BufFileSkip(f, kSize - 1), kSize - 1);
+  // inflate's window is its only allocation after the push.
+  EXPECT_LE(FontAllocCount(), 1);
+  EXPECT_EQ(BufFileGetByte(f), 0);
+  EXPECT_EQ(BufFileGetByte(f), -1);
+  BufFileClose(f, 1);
+}
+
+TEST(GzipBody, AnLzwStreamInsideAGzipStreamDecodesThroughBothFilters) {
+  std::string data = TextSample(60000, 12);
+  std::string gz = gzipMember(LzwEncode(data));
+  BufFile *src = MemBufOpen(gz.data(), gz.size(), 1000);
+  BufFile *zip = BufFilePushZIP(src);
+  ASSERT_NE(zip, nullptr);
+  BufFile *lzw = BufFilePushCompressed(zip);
+  ASSERT_NE(lzw, nullptr);
+  EXPECT_EQ(ReadStream(lzw, 777), data);
+  BufFileClose(lzw, 1);
+}
+
+TEST(GzipAllocation, EveryFailureIsAResultAndLeavesTheSourceToTheCaller) {
+  // More than one output buffer, so that a failure while decoding shows.
+  std::string data = TextSample(200000, 6);
+  std::string gz = gzipMember(data);
+  // How many allocations a push makes, then fail each of them in turn.
+  BufFile *src = MemBufOpen(gz.data(), gz.size());
+  FontAllocFailAt(0);
+  BufFile *f = BufFilePushZIP(src);
+  long pushAllocs = FontAllocCount();
+  ASSERT_NE(f, nullptr);
+  ASSERT_GE(pushAllocs, 3);  // the state, inflate's state, the stream record
+  ReadStream(f);
+  long allAllocs = FontAllocCount();
+  BufFileClose(f, 1);
+
+  for (long n = 1; n <= allAllocs; n++) {
+    src = MemBufOpen(gz.data(), gz.size());
+    FontAllocFailAt(n);
+    f = BufFilePushZIP(src);
+    if (n <= pushAllocs) {
+      EXPECT_EQ(f, nullptr) << n;
+      FontAllocFailAt(0);
+      // The source is still the caller's, open and usable.
+      EXPECT_EQ(BufFileGetByte(src) == -1, false) << n;
+      BufFileClose(src, 1);
+      continue;
+    }
+    ASSERT_NE(f, nullptr) << n;
+    // A failure while decoding ends the data early, without a fault.
+    std::string out = ReadStream(f);
+    EXPECT_EQ(out, data.substr(0, out.size())) << n;
+    EXPECT_LT(out.size(), data.size()) << n;
+    EXPECT_EQ(BufFileGetByte(f), -1);
+    FontAllocFailAt(0);
+    BufFileClose(f, 1);
+  }
+  FontAllocFailAt(0);
+}
+
+}  // namespace

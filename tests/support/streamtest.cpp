@@ -1,0 +1,112 @@
+#include "tests/support/streamtest.h"
+
+#include <cstdlib>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+uint32_t nextRandom(uint32_t &state) {
+  state = state * 1664525u + 1013904223u;
+  return state >> 8;
+}
+}  // namespace
+
+std::string TextSample(size_t size, uint32_t seed) {
+  static const char *const words[] = {
+      "STARTCHAR", "ENCODING", "SWIDTH", "DWIDTH", "BBX", "BITMAP", "ENDCHAR", "FONT",
+      "-misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1", "00", "7E", "3C",
+      "FF", "18", "COPYRIGHT", "\"Public domain\"", "glyph", "0", "1", "-2"};
+  constexpr size_t kWords = sizeof(words) / sizeof(words[0]);
+  std::string s;
+  s.reserve(size + 64);
+  uint32_t state = seed;
+  while (s.size() < size) {
+    uint32_t r = nextRandom(state);
+    s += words[r % kWords];
+    s += (r >> 12) % 5 == 0 ? '\n' : ' ';
+    if ((r >> 16) % 7 == 0) s += std::to_string(r % 1000);
+  }
+  s.resize(size);
+  return s;
+}
+
+std::string NoiseSample(size_t size, uint32_t seed) {
+  std::string s(size, '\0');
+  uint32_t state = seed;
+  for (auto &c : s) c = static_cast<char>(nextRandom(state));
+  return s;
+}
+
+int RunShell(const std::string &command) {
+  int status = std::system(command.c_str());
+  if (status == -1 || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+bool HaveProgram(const std::string &program) {
+  return RunShell("command -v " + ShellQuote(program) + " >/dev/null 2>&1") == 0;
+}
+
+std::string ShellQuote(const std::string &s) {
+  std::string q = "'";
+  for (char c : s) {
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
+  }
+  return q + "'";
+}
+
+std::string ReadStream(BufFile *f, int block) {
+  std::string out;
+  if (block <= 0) {
+    for (int c; (c = BufFileGetByte(f)) != BUFFILEEOF;) out.push_back(static_cast<char>(c));
+    return out;
+  }
+  std::vector<char> buf(static_cast<size_t>(block));
+  for (int n; (n = BufFileRead(f, buf.data(), block)) > 0;) out.append(buf.data(), static_cast<size_t>(n));
+  return out;
+}
+
+size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
+  static const uint8_t kDefaultPlan[] = {0x13};
+  if (planSize == 0) {
+    plan = kDefaultPlan;
+    planSize = 1;
+  }
+  std::vector<char> buf(40000);
+  size_t delivered = 0;
+  for (size_t step = 0;; step++) {
+    uint8_t op = plan[step % planSize];
+    int size = op >> 2;
+    bool ended = false;
+    switch (op & 3) {
+      case 0:
+      case 3:
+        for (int i = 0; i <= size && !ended; i++) {
+          int c = BufFileGetByte(f);
+          if (c < -1 || c > 255) std::abort();
+          ended = c == BUFFILEEOF;
+          delivered += !ended;
+        }
+        break;
+      case 1: {
+        int want = size * 613 % static_cast<int>(buf.size());
+        int n = BufFileRead(f, buf.data(), want);
+        if (n < 0 || n > want) std::abort();
+        delivered += static_cast<size_t>(n);
+        ended = n < want;
+        break;
+      }
+      case 2:
+        ended = BufFileSkip(f, size * size * 11) == BUFFILEEOF;
+        break;
+    }
+    if (ended) break;
+  }
+  // The end, once reported, stays.
+  for (int i = 0; i < 3; i++)
+    if (BufFileGetByte(f) != BUFFILEEOF) std::abort();
+  return delivered;
+}

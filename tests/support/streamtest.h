@@ -1,0 +1,32 @@
+// Helpers for the stream and filter tests: sample data, the outside
+// compressors run through the shell, and draining a stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fontfile/bufio.h"
+
+// Deterministic data: text-like lines of words (compresses well and fills
+// code tables), and noise (does not compress).
+std::string TextSample(size_t size, uint32_t seed = 1);
+std::string NoiseSample(size_t size, uint32_t seed = 1);
+
+// Runs a command with /bin/sh; its exit status, or -1.
+int RunShell(const std::string &command);
+// True when `program` is found on the PATH.
+bool HaveProgram(const std::string &program);
+// Quotes a path for the shell.
+std::string ShellQuote(const std::string &s);
+
+// Every byte the stream delivers, read with gets (byte at a time) or with
+// BufFileRead blocks of `block` bytes when block > 0.
+std::string ReadStream(BufFile *f, int block = 0);
+
+// Reads `f` to its end with a mixture of gets, BufFileRead blocks and skips
+// whose kinds and sizes come from `plan` (cycled), and returns the number of
+// bytes that gets and reads delivered.  Aborts if the stream breaks the
+// contract: a byte outside 0..255, a read of more than was asked, or a
+// byte after the end was reported.
+size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
