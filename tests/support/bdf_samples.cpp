@@ -71,7 +71,6 @@ BdfSample proportionalFont() {
   f.glyphs.push_back(unencoded);
   BdfGlyph alternate = BdfBoxGlyph("alt", 0, 4, 4, 0, 0, 5);
   alternate.encoding = "-1 8364";
-  alternate.attributes = "00C0";
   alternate.rows = pattern(7, 4, 4);
   f.glyphs.push_back(alternate);
   return s;
