@@ -165,17 +165,23 @@ uint16_t parseAttributes(const char *line) {
   return static_cast<uint16_t>((bdfHexByte(digits) << 8) | bdfHexByte(digits + 2));
 }
 
-int hexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// Values of the hexadecimal digits; -1 for every other byte.
+constexpr struct HexTable {
+  signed char value[256];
+  constexpr HexTable() : value() {
+    for (int c = 0; c < 256; c++)
+      value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                 : -1);
+  }
+} hexTable;
 
 // One byte of a row from digits a and b; bdfHexByte reports bad characters.
-unsigned char rowByte(char a, char b) {
-  int hi = hexValue(static_cast<unsigned char>(a)), lo = hexValue(static_cast<unsigned char>(b));
-  if (hi >= 0 && lo >= 0) return static_cast<unsigned char>(hi << 4 | lo);
+inline unsigned char rowByte(char a, char b) {
+  int hi = hexTable.value[static_cast<unsigned char>(a)];
+  int lo = hexTable.value[static_cast<unsigned char>(b)];
+  if ((hi | lo) >= 0) return static_cast<unsigned char>(hi << 4 | lo);
   const char pair[2] = {a, b};
   return bdfHexByte(pair);
 }
@@ -359,7 +365,8 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
   int64_t stored = 0;
   unsigned char *out = bits.get();
   for (int row = 0; row < h; row++) {
-    last = bdfGetLine(file, line, sizeof line);
+    int length;
+    last = bdfGetLineLength(file, line, sizeof line, &length);
     if (!last) {
       eof = true;
       break;
@@ -368,7 +375,13 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
       if (bdfBegins(line, "ENDCHAR")) break;
       continue;
     }
-    int length = static_cast<int>(std::strlen(line));
+    // The text ends at a NUL byte from the file; rows are short, so a plain
+    // loop beats a library call.
+    for (int k = 0; k < length; k++)
+      if (!line[k]) {
+        length = k;
+        break;
+      }
     if (length & 1) bdfError("odd number of characters in hex encoding\n");
     // An odd row reads as if a digit 0 followed it.
     int supplied = (length + 1) / 2;
@@ -378,7 +391,7 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
       out[i] = rowByte(line[2 * i], lo);
     }
     if (take == digitsBytes) out[take - 1] &= lastMask;
-    std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
+    if (take < bytesPerRow) std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
     out += bytesPerRow;
     stored += bytesPerRow;
   }

@@ -12,34 +12,45 @@ int64_t bdfFileByteCount = 0;
 
 namespace {
 
-// Appends the bytes [p, end) of one physical line to buf, dropping carriage
-// returns; stops when the line is full.  Returns the position after the last
-// byte consumed; `full` tells that a byte was dropped at the cut.
+// Does any byte of the word equal the byte that `pattern` repeats?
+inline bool hasByte(uint64_t word, uint64_t pattern) {
+  uint64_t x = word ^ pattern;
+  return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// Copies one line's bytes from [p, end) to buf from n on, dropping carriage
+// returns, until a line feed (not consumed), the end of the piece, or a full
+// line (room characters; the byte at the cut is consumed and dropped, `full`
+// set).  Lines are short: eight bytes at a time while no line feed or
+// carriage return is among them, then byte by byte.
 const unsigned char *appendLine(const unsigned char *p, const unsigned char *end, char *buf,
-                                int &n, int room, bool &full) {
-  const size_t span = static_cast<size_t>(end - p);
-  if (span <= static_cast<size_t>(room - n)) {
-    // The usual case: the whole piece fits, copy it and squeeze out CRs.
-    std::memcpy(buf + n, p, span);
-    if (std::memchr(p, '\r', span)) {
-      int out = n;
-      for (size_t i = 0; i < span; i++)
-        if (buf[n + i] != '\r') buf[out++] = buf[n + i];
-      n = out;
-    } else {
-      n += static_cast<int>(span);
-    }
-    return end;
+                                int &n, int room, bool &full, bool &newline) {
+  constexpr uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0Aull, kReturns = 0x0D0D0D0D0D0D0D0Dull;
+  char *out = buf + n;
+  char *const outEnd = buf + room;
+  while (end - p >= 8 && outEnd - out >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (hasByte(word, kLineFeeds) || hasByte(word, kReturns)) break;
+    std::memcpy(out, &word, 8);
+    p += 8;
+    out += 8;
   }
   while (p < end) {
-    unsigned char c = *p++;
-    if (c == '\r') continue;
-    if (n == room) {
-      full = true;  // the byte at the cut is dropped
-      return p;
+    unsigned char c = *p;
+    if (c == '\n') {
+      newline = true;
+      break;
     }
-    buf[n++] = static_cast<char>(c);
+    ++p;
+    if (c == '\r') continue;
+    if (out == outEnd) {
+      full = true;
+      break;
+    }
+    *out++ = static_cast<char>(c);
   }
+  n = static_cast<int>(out - buf);
   return p;
 }
 
@@ -56,16 +67,13 @@ bool readPhysicalLine(BufFile *file, char *buf, int len, int &n) {
       ++file->remaining;
     }
     const unsigned char *p = file->cursor;
-    const unsigned char *limit = p + file->remaining;
-    auto *nl = static_cast<const unsigned char *>(std::memchr(p, '\n', file->remaining));
-    bool full = false;
-    const unsigned char *after = appendLine(p, nl ? nl : limit, buf, n, room, full);
-    bool ended = full;
-    if (!full && nl) {
-      after = nl + 1;
+    bool full = false, newline = false;
+    const unsigned char *after = appendLine(p, p + file->remaining, buf, n, room, full, newline);
+    if (newline) {
+      ++after;
       ++bdfFileLineNum;
-      ended = true;
     }
+    bool ended = full || newline;
     int used = static_cast<int>(after - p);
     bdfFileByteCount += used;
     file->cursor += used;
@@ -108,14 +116,20 @@ int hexDigit(unsigned char c) {
 
 }  // namespace
 
-char *bdfGetLine(BufFile *file, char *buf, int len) {
+char *bdfGetLineLength(BufFile *file, char *buf, int len, int *length) {
   for (;;) {
     int n;
     if (!readPhysicalLine(file, buf, len, n)) return nullptr;
     buf[n] = '\0';
     if (n == 0 || bdfBegins(buf, "COMMENT")) continue;
+    *length = n;
     return buf;
   }
+}
+
+char *bdfGetLine(BufFile *file, char *buf, int len) {
+  int n;
+  return bdfGetLineLength(file, buf, len, &n);
 }
 
 void bdfError(const char *format, ...) {
@@ -132,10 +146,10 @@ void bdfWarning(const char *format, ...) {
   va_end(args);
 }
 
-int bdfScanInts(const char *line, const char *keyword, const char *format, int *values,
-                int count) {
-  size_t keyLength = std::strlen(keyword);
-  if (std::strncmp(line, keyword, keyLength) != 0) return 0;
+int bdfScanInts(const char *line, const char *keyword, size_t keyLength, const char *format,
+                int *values, int count) {
+  for (size_t i = 0; i < keyLength; i++)
+    if (line[i] != keyword[i]) return 0;
   const char *p = line + keyLength;
   for (int i = 0; i < count; i++) {
     int r = scanInt(p, values[i]);
@@ -151,9 +165,9 @@ int bdfScanInts(const char *line, const char *keyword, const char *format, int *
   return count;
 }
 
-int bdfScanWord(const char *line, const char *keyword, char *word, size_t size) {
-  size_t keyLength = std::strlen(keyword);
-  if (std::strncmp(line, keyword, keyLength) != 0) return 0;
+int bdfScanWord(const char *line, const char *keyword, size_t keyLength, char *word, size_t size) {
+  for (size_t i = 0; i < keyLength; i++)
+    if (line[i] != keyword[i]) return 0;
   const char *p = line + keyLength;
   while (bdfIsSpace(static_cast<unsigned char>(*p))) ++p;
   size_t n = 0;

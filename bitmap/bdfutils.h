@@ -48,6 +48,9 @@ struct BdfFileState {
 // characters is cut there: the character at the cut is lost and the rest
 // comes as the next line.
 char *bdfGetLine(BufFile *file, char *buf, int len);
+// The same, also giving the number of characters stored (a line may hold a
+// NUL byte from the file: its text then ends there, its length does not).
+char *bdfGetLineLength(BufFile *file, char *buf, int len, int *length);
 
 void bdfError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void bdfWarning(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -63,11 +66,20 @@ inline bool bdfBegins(const char *line, const char (&keyword)[N]) {
 // Scans `line` as "<keyword> %d %d ..." with `count` conversions and returns
 // how many succeeded, exactly as the C library's sscanf with that format
 // would (the format is passed for the rare case handed to sscanf itself).
-int bdfScanInts(const char *line, const char *keyword, const char *format, int *values,
-                int count);
+int bdfScanInts(const char *line, const char *keyword, size_t keyLength, const char *format,
+                int *values, int count);
+template <size_t N>
+inline int bdfScanInts(const char *line, const char (&keyword)[N], const char *format, int *values,
+                       int count) {
+  return bdfScanInts(line, keyword, N - 1, format, values, count);
+}
 // Scans `line` as "<keyword> %s", storing at most size - 1 characters of the
 // word (the rest of a longer word is dropped); 1 when a word was found.
-int bdfScanWord(const char *line, const char *keyword, char *word, size_t size);
+int bdfScanWord(const char *line, const char *keyword, size_t keyLength, char *word, size_t size);
+template <size_t N>
+inline int bdfScanWord(const char *line, const char (&keyword)[N], char *word, size_t size) {
+  return bdfScanWord(line, keyword, N - 1, word, size);
+}
 
 // The white space of the C library's isspace in the C locale.
 inline bool bdfIsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

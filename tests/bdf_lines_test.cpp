@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <cstring>
 
 #include "bitmap/bdfutils.h"
 #include "tests/support/bdf_check.h"
@@ -118,7 +119,7 @@ TEST(BdfScan, AgreesWithSscanf) {
     for (int j = 0; j < n; j++) line += alphabet[random() % alphabet.size()];
     if (random() % 50 == 0) line += "99999999999";
     int mine[4] = {0, 0, 0, 0}, theirs[4] = {0, 0, 0, 0};
-    int got = bdfScanInts(line.c_str(), keywords[k], formats[k], mine, counts[k]);
+    int got = bdfScanInts(line.c_str(), keywords[k], std::strlen(keywords[k]), formats[k], mine, counts[k]);
     int want = std::sscanf(line.c_str(), formats[k], &theirs[0], &theirs[1], &theirs[2], &theirs[3]);
     if (want < 0) want = 0;
     ASSERT_EQ(got, want) << "'" << line << "'";
