@@ -48,29 +48,6 @@ std::unique_ptr<BdfLoaded> LoadBdf(const std::string &text, int bit, int byte, i
   return loaded;
 }
 
-namespace {
-int indexOf(const FontInfo &info, const std::string &name) {
-  for (int i = 0; i < info.propCount; i++) {
-    const char *n = NameForAtom(info.props[i].name);
-    if (n && name == n) return i;
-  }
-  return -1;
-}
-}  // namespace
-
-std::optional<long> IntProperty(const FontInfo &info, const std::string &name) {
-  int i = indexOf(info, name);
-  if (i < 0 || info.isStringProp[i]) return std::nullopt;
-  return info.props[i].value;
-}
-
-std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name) {
-  int i = indexOf(info, name);
-  if (i < 0 || !info.isStringProp[i]) return std::nullopt;
-  const char *text = NameForAtom(static_cast<Atom>(info.props[i].value));
-  return text ? std::optional<std::string>(text) : std::nullopt;
-}
-
 std::vector<std::string> PropertyNames(const FontInfo &info) {
   std::vector<std::string> names;
   for (int i = 0; i < info.propCount; i++) {

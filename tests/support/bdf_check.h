@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bitmap/fontstruct.h"
+#include "tests/support/fontinfo_util.h"
 
 // Collects what is written to standard error (file descriptor 2) between
 // construction and finish().
@@ -36,9 +37,7 @@ struct BdfLoaded {
 std::unique_ptr<BdfLoaded> LoadBdf(const std::string &text, int bit = 1, int byte = 0,
                                    int glyphPad = 1, int scanUnit = 1);
 
-// Properties of a FontInfo by name: the first entry of that name.
-std::optional<long> IntProperty(const FontInfo &info, const std::string &name);
-std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name);
+// The names of a FontInfo's properties, in order.
 std::vector<std::string> PropertyNames(const FontInfo &info);
 
 // "BDF Error on line N: " + text, as the reader writes it.

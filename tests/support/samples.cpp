@@ -1,5 +1,6 @@
 #include "tests/support/samples.h"
 
+#include "tests/support/bdf_samples.h"
 #include "tests/support/pcf_writer.h"
 #include "tests/support/snf_writer.h"
 #include "tests/support/tempdir.h"
@@ -25,6 +26,7 @@ FileSet SampleFonts() {
   wide.lastCol = 255;
   files["grid8x16.pcf"] = WritePcf(wide);
   files["term10x20.snf"] = WriteSnf(TypicalSnf(xlfd("Term", "Medium", 20, 10, "ISO8859-1"), 95, 10, 20));
+  for (const BdfSample &sample : BdfSampleFiles()) files[sample.fileName] = WriteBdf(sample.font);
   files["fonts.scale"] =
       "1\nscalable.otf -lorvane-outline-medium-r-normal--0-0-0-0-p-0-iso8859-1\n";
   return files;
