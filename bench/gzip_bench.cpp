@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/inflate_floor.h"
-#include "fontfile/fileio.h"
+#include "bench/filter_bench.h"
 #include "tests/support/streamtest.h"
 #include "tests/support/tempdir.h"
 
@@ -46,27 +46,12 @@ void BM_InflateFloor(benchmark::State &state) {
 
 void BM_GzipFilterSkip(benchmark::State &state) {
   if (!sample().ok) return state.SkipWithError("gzip is missing");
-  for (auto _ : state) {
-    BufFile *f = FontFileOpen(sample().path.c_str());
-    if (!f || BufFileSkip(f, static_cast<int>(kDataSize)) == -1) return state.SkipWithError("decode failed");
-    FontFileClose(f);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
+  BenchSkipWholeFile(state, sample().path, kDataSize);
 }
 
 void BM_GzipFilterRead(benchmark::State &state) {
   if (!sample().ok) return state.SkipWithError("gzip is missing");
-  std::vector<char> buf(65536);
-  for (auto _ : state) {
-    BufFile *f = FontFileOpen(sample().path.c_str());
-    if (!f) return state.SkipWithError("open failed");
-    size_t total = 0;
-    for (int n; (n = BufFileRead(f, buf.data(), static_cast<int>(buf.size()))) > 0;) total += n;
-    benchmark::DoNotOptimize(total);
-    FontFileClose(f);
-    if (total != kDataSize) return state.SkipWithError("short data");
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
+  BenchReadWholeFile(state, sample().path, kDataSize);
 }
 
 BENCHMARK(BM_InflateFloor)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();

@@ -1,5 +1,7 @@
 #include "tests/support/streamtest.h"
 
+#include "tests/support/membuf.h"
+
 #include <cstdlib>
 #include <sys/wait.h>
 #include <vector>
@@ -109,4 +111,18 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
   for (int i = 0; i < 3; i++)
     if (BufFileGetByte(f) != BUFFILEEOF) std::abort();
   return delivered;
+}
+
+void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
+  if (size < 5) return;
+  int chunk = data[0] < 128 ? BUFFILESIZE : data[0] - 127;
+  BufFile *src = MemBufOpen(data + 5, size - 5, chunk);
+  if (!src) return;
+  BufFile *f = push(src);
+  if (!f) {
+    BufFileClose(src, 1);
+    return;
+  }
+  DrainWithPlan(f, data + 1, 4);
+  BufFileClose(f, 1);
 }

@@ -30,3 +30,8 @@ std::string ReadStream(BufFile *f, int block = 0);
 // contract: a byte outside 0..255, a read of more than was asked, or a
 // byte after the end was reported.
 size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
+
+// The body of a filter fuzz target: one byte choosing how many bytes each
+// fill of the source delivers, four bytes of read plan, then the file's
+// bytes, pushed through `push` and drained.
+void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
