@@ -32,8 +32,10 @@ const BitmapReader readers[kBitmapRendererCount] = {
     {bdfReadFont, bdfReadFontInfo}, {bdfReadFont, bdfReadFontInfo}, {bdfReadFont, bdfReadFontInfo},
 };
 
-void BitmapRegisterFontFileFunctions() {
-  for (auto &r : renderers) FontFileRegisterRenderer(&r);
+bool BitmapRegisterFontFileFunctions() {
+  bool all = true;
+  for (auto &r : renderers) all = FontFileRegisterRenderer(&r) && all;
+  return all;
 }
 
 int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {

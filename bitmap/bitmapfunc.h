@@ -19,7 +19,10 @@ constexpr int kBitmapRendererCount = 9;
 extern FontRenderer renderers[kBitmapRendererCount];
 extern const BitmapReader readers[kBitmapRendererCount];
 
-void BitmapRegisterFontFileFunctions();
+// Registers the nine rows in order.  False when a registration found no
+// memory: the files of that suffix would match no renderer, so a caller
+// that indexes fonts must not go on as if they were not there.
+bool BitmapRegisterFontFileFunctions();
 
 // Fills `info` for the font file at `fileName`; fpe and entry are unused.
 int BitmapGetInfoBitmap(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);

@@ -18,10 +18,8 @@ namespace {
 // and copies its output into its 32 KiB window at the end of every call.
 // With an output buffer of twice the window, most references stay inside the
 // buffer and the window copy is paid for half the bytes; with 8 KiB pieces
-// both cost about 15% of the decoding time.  A large input buffer keeps
-// inflate on its fast path (which needs some input ahead) for longer runs.
+// both cost about 15% of the decoding time.
 constexpr int kGzipBufSize = 2 * 32768;
-constexpr int kGzipInSize = 65536;
 
 // Header flag bits.
 constexpr int kFlagHeaderCrc = 0x02;
@@ -34,7 +32,7 @@ struct GzipFilterState {
   z_stream z;
   int status;  // last zlib result; anything but Z_OK ends the data
   unsigned char outBuffer[kGzipBufSize];  // the filter stream delivers from here
-  unsigned char inBuffer[kGzipInSize];   // compressed bytes for inflate
+  // Inflate's input is the source's own buffer (see takeInput): no copy.
   BufFile *source;
 };
 
@@ -69,6 +67,31 @@ bool skipString(BufFile *f) {
 // The skip goes through fill so that a header cut short is noticed (a raw
 // stream's seek would pass the end of the file without complaint).
 bool skipBytes(BufFile *f, int count) { return BufFileSkipByFilling(f, count) != BUFFILEEOF; }
+
+// Hands inflate every byte that the source has buffered, in place, and
+// marks them consumed; fills the source only when nothing is buffered.  By
+// the fill contract the byte a fill returns is the one just before the
+// cursor, so a fresh buffer is handed over whole.  The bytes stay where they
+// are until the source is filled again, which only happens here, once
+// inflate has used them all.  Filling only on demand also means that a file
+// whose compressed data ends within one buffer is never read again to find
+// its end.  At the end of the source inflate gets no input, and reports that
+// it cannot go on, which ends the data.
+void takeInput(GzipFilterState *x) {
+  BufFile *in = x->source;
+  if (in->remaining > 0) {
+    x->z.next_in = in->cursor;
+    x->z.avail_in = static_cast<uInt>(in->remaining);
+  } else if (in->fill(in) != BUFFILEEOF) {
+    x->z.next_in = in->cursor - 1;
+    x->z.avail_in = static_cast<uInt>(in->remaining) + 1;
+  } else {
+    x->z.avail_in = 0;
+    return;
+  }
+  in->cursor += in->remaining;
+  in->remaining = 0;
+}
 
 int BufZipFileFill(BufFile *f);
 int BufZipFileSkip(BufFile *f, int count);
@@ -111,7 +134,7 @@ BufFile *BufFilePushZIP(BufFile *source) {
   if (x->status != Z_OK) return nullptr;
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
-  x->z.next_in = x->inBuffer;
+  x->z.next_in = Z_NULL;
   x->z.avail_in = 0;
   if (BufCheckZipHeader(source) != 0) {
     inflateEnd(&x->z);
@@ -135,13 +158,7 @@ int BufZipFileFill(BufFile *f) {
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
   while (x->status == Z_OK && x->z.avail_out > 0) {
-    if (x->z.avail_in == 0) {
-      // At the end of the source this adds nothing; inflate then reports
-      // that it cannot go on, which ends the data.
-      x->z.next_in = x->inBuffer;
-      x->z.avail_in = static_cast<uInt>(
-          BufFileRead(x->source, reinterpret_cast<char *>(x->inBuffer), kGzipInSize));
-    }
+    if (x->z.avail_in == 0) takeInput(x);
     x->status = inflate(&x->z, Z_NO_FLUSH);
   }
   int n = kGzipBufSize - static_cast<int>(x->z.avail_out);

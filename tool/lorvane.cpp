@@ -60,10 +60,13 @@ EncodingTable *encodings = nullptr;
 int main(int argc, char **argv) {
   // A file-size limit must make a write fail (and be reported), not kill us.
   std::signal(SIGXFSZ, SIG_IGN);
-  BitmapRegisterFontFileFunctions();
+  // A renderer left unregistered would silently leave its fonts out of
+  // every fonts.dir of the run: that is no memory at start, like a missing
+  // encoding table.
+  bool registered = BitmapRegisterFontFileFunctions();
   progName = argc > 0 ? argv[0] : "lorvane";
 
-  encodings = static_cast<EncodingTable *>(FontAlloc(sizeof(EncodingTable)));
+  if (registered) encodings = static_cast<EncodingTable *>(FontAlloc(sizeof(EncodingTable)));
   if (!encodings) {
     std::fprintf(stderr, "%s: out of memory\n", progName);
     std::exit(2);

@@ -61,11 +61,20 @@ FileSet SnfSeeds() {
   return seeds;
 }
 
-std::string BenchFontName(int i) {
-  return xlfd("Bench" + std::to_string(i), "Medium", 13, 6, "ISO8859-1");
+std::string BenchFontName(int i, int w, int h) {
+  return xlfd("Bench" + std::to_string(i), "Medium", h, w, "ISO8859-1");
 }
 
-std::string BenchFont(int i) { return WritePcf(TypicalPcf(BenchFontName(i), 95, 6, 13)); }
+std::string BenchFont(int i, int glyphs, int w, int h) {
+  PcfFont font = TypicalPcf(BenchFontName(i, w, h), glyphs, w, h);
+  if (glyphs > 256 - 32) {
+    font.firstCol = 0;
+    font.lastCol = 255;
+    font.firstRow = 0;
+    font.lastRow = static_cast<uint16_t>((glyphs - 1) / 256);
+  }
+  return WritePcf(font);
+}
 
 void WriteFileSet(const std::string &dir, const FileSet &files) {
   for (const auto &[name, content] : files) WriteFile(dir + "/" + name, content);

@@ -12,9 +12,12 @@ FileSet SampleFonts();
 // fuzz/corpus/pcf/ and fuzz/corpus/snf/ seeds.
 FileSet PcfSeeds();
 FileSet SnfSeeds();
-// Font number i of the benchmark directory: a small PCF font of its own name.
-std::string BenchFontName(int i);
-std::string BenchFont(int i);
+// Font number i of a benchmark directory: a PCF font of its own name with
+// `glyphs` cell glyphs w x h (by default a small font, 95 glyphs of 6 x 13).
+// More glyphs than one row holds are laid out in rows of 256 codes, as in a
+// two-byte font.
+std::string BenchFontName(int i, int w = 6, int h = 13);
+std::string BenchFont(int i, int glyphs = 95, int w = 6, int h = 13);
 
 // Writes every file of a set into dir (which must exist).
 void WriteFileSet(const std::string &dir, const FileSet &files);
