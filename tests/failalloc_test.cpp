@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/bdf_writer.h"
 #include "tests/support/compressed.h"
 #include "tests/support/pcf_writer.h"
 #include "tests/support/run_tool.h"
@@ -67,7 +68,9 @@ void SweepAllocationFailures(const TempDir &cwd, const std::vector<std::string> 
     else EXPECT_TRUE(r.status == 0 || r.status == 1) << r.status;
     std::istringstream lines(r.stderrText);
     for (std::string line; std::getline(lines, line);)
-      EXPECT_TRUE(line.starts_with("lorvane: ") || line.starts_with("\t")) << line;
+      EXPECT_TRUE(line.starts_with("lorvane: ") || line.starts_with("\t") ||
+                  line.starts_with("BDF Error on line ") || line.starts_with("BDF Warning on line "))
+          << line;
     check(r);
   }
   // CI adds these up to report how many failure points were swept.
@@ -198,6 +201,40 @@ TEST(AllocationFailure, EveryFailurePointOfCompressedFontsAndEncodingsIsClean) {
     EXPECT_EQ(strayFiles(encs, {"x.enc", "y.enc.gz"}), std::vector<std::string>{});
   });
   EXPECT_TRUE(sawSkippedFont);
+}
+
+// BDF fonts are read whole: every allocation of the line reader, the
+// properties, the glyphs, the bounds and the padding fails once.
+TEST(AllocationFailure, EveryFailurePointOfBdfFontsIsClean) {
+  if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is missing";
+  TempDir d;
+  BdfFont plain = BdfSampleFont();
+  plain.properties.push_back(BdfString("FONT", "-lorvane-plain-medium-r-normal--16-120-75-75-c-80-iso8859-1"));
+  BdfFont packed = BdfSampleFont();
+  packed.properties.push_back(BdfString("FONT", "-lorvane-packed-medium-r-normal--16-120-75-75-c-80-iso8859-1"));
+  TempDir packing;
+  WriteFile(packing / "in", WriteBdf(packed));
+  ASSERT_TRUE(CompressFile("gzip", packing / "in", packing / "out"));
+  const std::string packedBytes = ReadFile(packing / "out");
+  auto reset = [&] {
+    WriteFile(d / "a.bdf", WriteBdf(plain));
+    WriteFile(d / "b.bdf.gz", packedBytes);
+    WriteFile(d / "fonts.dir", "old\n");
+  };
+  const std::string lineA = "a.bdf -lorvane-plain-medium-r-normal--16-120-75-75-c-80-iso8859-1\n";
+  const std::string lineB = "b.bdf.gz -lorvane-packed-medium-r-normal--16-120-75-75-c-80-iso8859-1\n";
+  SweepAllocationFailures(d, {}, reset, [&](const ToolResult &r) {
+    std::string index = ReadFile(d / "fonts.dir");
+    if (r.status == 0) {
+      bool skippedA = r.stderrText.find("process font ./a.bdf, skipping") != std::string::npos;
+      bool skippedB = r.stderrText.find("process font ./b.bdf.gz, skipping") != std::string::npos;
+      std::string lines = (skippedA ? "" : lineA) + (skippedB ? "" : lineB);
+      EXPECT_EQ(index, std::to_string(!skippedA + !skippedB) + "\n" + lines);
+    } else {
+      EXPECT_TRUE(index == "old\n" || !FileExists(d / "fonts.dir")) << index;
+    }
+    EXPECT_EQ(strayFiles(d.path(), {"a.bdf", "b.bdf.gz", "fonts.dir"}), std::vector<std::string>{});
+  });
 }
 
 TEST(CommandLine, AWorkingDirectoryThatIsGoneStopsOptionProcessing) {
