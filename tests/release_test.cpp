@@ -27,10 +27,11 @@ std::string Collapse(const std::string &text) {
   return std::regex_replace(text, std::regex("\\s+"), " ");
 }
 
-// The message formats written to standard error by the sources under `dir`.
-std::vector<std::string> MessageFormats(const std::string &dir) {
+// The message formats that the sources under `dir` pass to `writer` (a
+// pattern ending with the call's opening parenthesis).
+std::vector<std::string> MessageFormats(const std::string &dir, const std::string &writer) {
   std::vector<std::string> formats;
-  std::regex call("fprintf\\(\\s*stderr,\\s*\"((?:[^\"\\\\]|\\\\.)*)\"");
+  std::regex call(writer + "\\s*\"((?:[^\"\\\\]|\\\\.)*)\"");
   for (const auto &e : std::filesystem::directory_iterator(std::string(LORVANE_SOURCE_DIR) + "/" + dir)) {
     if (e.path().extension() != ".cpp") continue;
     std::string src = ReadFile(e.path().string());
@@ -47,17 +48,22 @@ TEST(ManualPage, RendersWithoutWarnings) {
   EXPECT_EQ(out, "");
 }
 
-TEST(ManualPage, DocumentsEveryMessageOfTheDriver) {
+TEST(ManualPage, DocumentsEveryMessageTheProgramPrints) {
   int status = 0;
   std::string page = Collapse(Capture("groff -man -Tascii '" LORVANE_SOURCE_DIR "/man/lorvane.1' 2>/dev/null | col -b", &status));
   ASSERT_EQ(status, 0);
-  std::vector<std::string> formats = MessageFormats("tool");
+  std::vector<std::string> formats = MessageFormats("tool", "fprintf\\(\\s*stderr,");
   ASSERT_GT(formats.size(), 15u);
+  // Messages of the driver begin with the program's name; those of the BDF
+  // reader follow their own line prefix.
+  for (std::string &format : formats) format = format.rfind("%s: ", 0) == 0 ? format.substr(4) : "";
+  std::vector<std::string> bdf = MessageFormats("bitmap", "bdf(?:Error|Warning)\\(");
+  ASSERT_GT(bdf.size(), 30u);
+  formats.insert(formats.end(), bdf.begin(), bdf.end());
   for (const std::string &format : formats) {
-    // Messages of the program begin with its name; the fixed text up to the
-    // next conversion is what the page must show.
-    if (format.rfind("%s: ", 0) != 0) continue;
-    std::string text = Collapse(std::regex_replace(format.substr(4), std::regex("%[sd].*|\\\\n$"), ""));
+    // The fixed text up to the first conversion is what the page must show.
+    std::string unescaped = std::regex_replace(format, std::regex("\\\\\""), "\"");
+    std::string text = Collapse(std::regex_replace(unescaped, std::regex("%[a-z].*|\\\\n$"), ""));
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() < 4) continue;
     EXPECT_NE(page.find(text), std::string::npos) << "message not in the manual page: " << text;
