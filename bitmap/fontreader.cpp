@@ -54,7 +54,12 @@ bool FontReaderSkip(FontReader *r, uint64_t count) {
   r->position += count;
   while (count > 0) {
     int want = static_cast<int>(count < kChunk ? count : kChunk);
-    if (BufFileSkip(r->file, want) < 0) {
+    bool more = count > static_cast<uint64_t>(want);
+    // A skip past the end of a plain file succeeds.  Before passing over
+    // another chunk, take this chunk's last byte to prove the data reached
+    // it, so that a length of 2^64 ends at the end of the data instead of
+    // spinning through billions of chunks.
+    if (BufFileSkip(r->file, more ? want - 1 : want) < 0 || (more && BufFileGetByte(r->file) < 0)) {
       r->ended = true;
       return false;
     }

@@ -166,6 +166,13 @@ TEST(SnfRead, HugeDeclaredCountsFailWithoutHugeAllocations) {
     EXPECT_EQ(SnfRead(bytes).status, BadFont) << c.at;
     EXPECT_LT(FontAllocLargest(), 64 * 1024u) << c.at;
   }
+  // A glyph area of 2^60 bytes that fits the arithmetic: the skip over it
+  // ends at the end of the data (as past the end of a file, where a seek
+  // succeeds) instead of passing over chunk after chunk of nothing.
+  std::string bytes = good;
+  PutLSB32(bytes, 32, 0xFFFFFFFF);
+  PutLSB32(bytes, 40, 0x00FFFFFF);
+  EXPECT_EQ(SnfRead(bytes).status, BadFont);
 }
 
 TEST(SnfRead, BackwardRangesHaveNoGlyphRecords) {
