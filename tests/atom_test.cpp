@@ -33,6 +33,15 @@ TEST(Atoms, AtomsAreNumberedInOrderWithoutGaps) {
   EXPECT_EQ(Intern("numbered-3"), base + 3);
 }
 
+TEST(Atoms, TheHashWidensSignedBytes) {
+  EXPECT_EQ(AtomHash("", 0), 0);
+  EXPECT_EQ(AtomHash("ab", 2), 874);
+  EXPECT_EQ(AtomHash("\xE9", 1), 23);  // not 233: the byte widens to -23
+  EXPECT_EQ(AtomHash("\xFF", 1), 1);
+  // Names that differ only before their last eleven bytes still hash apart.
+  EXPECT_NE(AtomHash("-a-75-75-C-60-ISO8859-1", 23), AtomHash("-b-75-75-C-60-ISO8859-1", 23));
+}
+
 TEST(Atoms, NamesComeBackByteForByte) {
   std::string high = "\xC9\xFF\x80 caf\xE9";
   Atom a = Intern(high);

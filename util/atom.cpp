@@ -143,4 +143,6 @@ const char *NameForAtom(Atom atom) {
   return reverseMap[atom]->name;
 }
 
+int AtomHash(const char *string, unsigned length) { return Hash(string, static_cast<int>(length)); }
+
 AtomTableStats AtomGetStats() { return {hashSize, hashUsed, reverseMapSize, lastAtom}; }
