@@ -22,5 +22,6 @@ struct AtomTableStats {
   int hashUsed;
   int reverseMapSize;
   Atom lastAtom;
+  long slotsVisited;  // occupied slots examined by all lookups so far
 };
 AtomTableStats AtomGetStats();
