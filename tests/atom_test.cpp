@@ -3,7 +3,9 @@
 // table's state so that the tests also pass run together.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "util/atom.h"
 #include "util/miscutil.h"
@@ -33,13 +35,14 @@ TEST(Atoms, AtomsAreNumberedInOrderWithoutGaps) {
   EXPECT_EQ(Intern("numbered-3"), base + 3);
 }
 
-TEST(Atoms, TheHashWidensSignedBytes) {
+TEST(Atoms, TheHashSeesEveryByte) {
   EXPECT_EQ(AtomHash("", 0), 0);
-  EXPECT_EQ(AtomHash("ab", 2), 874);
-  EXPECT_EQ(AtomHash("\xE9", 1), 23);  // not 233: the byte widens to -23
-  EXPECT_EQ(AtomHash("\xFF", 1), 1);
-  // Names that differ only before their last eleven bytes still hash apart.
-  EXPECT_NE(AtomHash("-a-75-75-C-60-ISO8859-1", 23), AtomHash("-b-75-75-C-60-ISO8859-1", 23));
+  EXPECT_GE(AtomHash("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8), 0);
+  // Font names share long endings; names that differ only in their first
+  // byte must still hash apart.
+  EXPECT_NE(AtomHash("-a-fixed-medium-r-normal--13-120-75-75-C-60-ISO8859-1", 53),
+            AtomHash("-b-fixed-medium-r-normal--13-120-75-75-C-60-ISO8859-1", 53));
+  EXPECT_NE(AtomHash("\xE9", 1), AtomHash("\x17", 1));
 }
 
 TEST(Atoms, NamesComeBackByteForByte) {
@@ -78,6 +81,34 @@ TEST(Atoms, TheTablesGrowAndKeepEveryAtom) {
   }
 }
 
+// Names from a small alphabet, interned by the thousand (the glyph names of a
+// large font, the font names of a directory), must not share hash values:
+// equal hashes put names on one probe chain, and lookups then grow slower
+// with every name added.
+TEST(Atoms, LookupsOfManySimilarNamesStayNearOneSlot) {
+  auto averageSlots = [](const std::vector<std::string> &names) {
+    for (const std::string &n : names) Intern(n);
+    long before = AtomGetStats().slotsVisited;
+    for (const std::string &n : names) Intern(n);
+    return double(AtomGetStats().slotsVisited - before) / double(names.size());
+  };
+  std::vector<std::string> glyphs, fonts;
+  char name[80];
+  for (int i = 0; i < 60000; i++) {
+    std::snprintf(name, sizeof name, "uni%04X", 0x100 + i);
+    glyphs.push_back(name);
+  }
+  for (int size = 6; size < 30; size++)
+    for (int points = 60; points < 300; points += 10)
+      for (int width = 40; width < 140; width += 10) {
+        std::snprintf(name, sizeof name, "-misc-fixed-medium-r-normal--%d-%d-75-75-c-%d-iso8859-1",
+                      size, points, width);
+        fonts.push_back(name);
+      }
+  EXPECT_LT(averageSlots(glyphs), 2.0);
+  EXPECT_LT(averageSlots(fonts), 2.0);
+}
+
 TEST(Atoms, TheFirstGrowthsHappenAtTheDocumentedCounts) {
   AtomTableStats start = AtomGetStats();
   if (start.lastAtom != 0) GTEST_SKIP() << "needs a fresh process (run under CTest)";
@@ -108,14 +139,39 @@ TEST(Atoms, TheFirstGrowthsHappenAtTheDocumentedCounts) {
 TEST(Atoms, OutOfMemoryGivesNoAtomAndChangesNothing) {
   Intern("warm-up");  // the tables exist
   AtomTableStats before = AtomGetStats();
+  // A name this long never shares a block: its record needs memory of its own.
+  const std::string big(100000, 'm');
   FontAllocFailAt(1, true);
-  EXPECT_EQ(Intern("no-memory"), None);
+  EXPECT_EQ(Intern(big), None);
   FontAllocFailAt(0);
   AtomTableStats after = AtomGetStats();
   EXPECT_EQ(after.lastAtom, before.lastAtom);
   EXPECT_EQ(after.hashUsed, before.hashUsed);
-  EXPECT_EQ(MakeAtom("no-memory", 9, 0), None);
-  EXPECT_EQ(Intern("no-memory"), before.lastAtom + 1);
+  EXPECT_EQ(MakeAtom(big.data(), static_cast<unsigned>(big.size()), 0), None);
+  Atom bigAtom = Intern(big);
+  EXPECT_EQ(bigAtom, before.lastAtom + 1);
+  EXPECT_EQ(NameForAtom(bigAtom), big);
+
+  // Short names share blocks: with both maps roomy enough, one fails only
+  // when its block is full (a block holds thousands of them).
+  for (int i = 0; AtomGetStats().reverseMapSize - static_cast<int>(AtomGetStats().lastAtom) < 5000 ||
+                  AtomGetStats().hashSize / 2 - AtomGetStats().hashUsed < 5000;
+       i++)
+    Intern("room-" + std::to_string(i));
+  before = AtomGetStats();
+  FontAllocFailAt(1, true);
+  int made = 0;
+  while (made < 5000 && Intern("short-" + std::to_string(made)) != None) ++made;
+  FontAllocFailAt(0);
+  EXPECT_LT(made, 5000);
+  EXPECT_EQ(AtomGetStats().hashSize, before.hashSize);
+  EXPECT_EQ(AtomGetStats().reverseMapSize, before.reverseMapSize);
+  EXPECT_EQ(AtomGetStats().lastAtom, before.lastAtom + static_cast<Atom>(made));
+  std::string failed = "short-" + std::to_string(made);
+  EXPECT_EQ(MakeAtom(failed.data(), static_cast<unsigned>(failed.size()), 0), None);
+  EXPECT_EQ(Intern(failed), before.lastAtom + static_cast<Atom>(made) + 1);
+  for (int i = 0; i <= made; i++)
+    EXPECT_EQ(NameForAtom(before.lastAtom + static_cast<Atom>(i) + 1), "short-" + std::to_string(i));
 
   // A hash table that cannot grow goes on filling while it has room.
   FontAllocFailAt(0);

@@ -16,9 +16,7 @@ Atom MakeAtom(const char *string, unsigned length, int makeit);
 // The interned text of an atom, or none for 0 and for atoms never handed out.
 const char *NameForAtom(Atom atom);
 
-// The table's hash of a string, for tests: shift-and-xor of the bytes taken
-// as signed chars, rotated so that long names that share their ends still
-// hash apart, made non-negative.
+// The table's hash of a string (non-negative), for tests.
 int AtomHash(const char *string, unsigned length);
 
 // Sizes of the process-wide table, for tests.
@@ -27,5 +25,6 @@ struct AtomTableStats {
   int hashUsed;
   int reverseMapSize;
   Atom lastAtom;
+  long slotsVisited;  // occupied slots examined by all lookups so far
 };
 AtomTableStats AtomGetStats();
