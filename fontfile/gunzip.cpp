@@ -15,10 +15,12 @@
 namespace {
 
 // Inflate resolves back-references within the output of one call directly
-// and copies its output into its 32 KiB window at the end of every call.
-// With an output buffer of twice the window, most references stay inside the
-// buffer and the window copy is paid for half the bytes; with 8 KiB pieces
-// both cost about 15% of the decoding time.
+// and, unless the member ends in that call, copies its output into its
+// 32 KiB window at the end of it.  With an output buffer of twice the window,
+// most references stay inside the buffer and the window copy is paid for half
+// the bytes; with 8 KiB pieces both cost about 15% of the decoding time.
+// Every call asks for Z_FINISH: a member that ends within the first buffer
+// (most fonts) then never allocates or fills a window at all.
 constexpr int kGzipBufSize = 2 * 32768;
 
 // Header flag bits.
@@ -30,7 +32,7 @@ constexpr int kFlagReserved = 0xE0;
 
 struct GzipFilterState {
   z_stream z;
-  int status;  // last zlib result; anything but Z_OK ends the data
+  int status;  // Z_OK while the member goes on; anything else ends the data
   unsigned char outBuffer[kGzipBufSize];  // the filter stream delivers from here
   // Inflate's input is the source's own buffer (see takeInput): no copy.
   BufFile *source;
@@ -75,8 +77,8 @@ bool skipBytes(BufFile *f, int count) { return BufFileSkipByFilling(f, count) !=
 // are until the source is filled again, which only happens here, once
 // inflate has used them all.  Filling only on demand also means that a file
 // whose compressed data ends within one buffer is never read again to find
-// its end.  At the end of the source inflate gets no input, and reports that
-// it cannot go on, which ends the data.
+// its end.  At the end of the source there is no input to hand over, and the
+// data ends.
 void takeInput(GzipFilterState *x) {
   BufFile *in = x->source;
   if (in->remaining > 0) {
@@ -157,9 +159,24 @@ int BufZipFileFill(BufFile *f) {
   if (x->status != Z_OK) return BUFFILEEOF;
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
-  while (x->status == Z_OK && x->z.avail_out > 0) {
-    if (x->z.avail_in == 0) takeInput(x);
-    x->status = inflate(&x->z, Z_NO_FLUSH);
+  while (x->z.avail_out > 0) {
+    if (x->z.avail_in == 0) {
+      takeInput(x);
+      if (x->z.avail_in == 0) {  // the source ended inside the deflate data
+        x->status = Z_BUF_ERROR;
+        break;
+      }
+    }
+    uInt inBefore = x->z.avail_in, outBefore = x->z.avail_out;
+    int result = inflate(&x->z, Z_FINISH);
+    // Short of the end of the member, Z_FINISH makes inflate report a
+    // buffer error after every call: it is the end only when nothing moved.
+    if (result == Z_BUF_ERROR && (x->z.avail_in != inBefore || x->z.avail_out != outBefore))
+      continue;
+    if (result != Z_OK) {
+      x->status = result;
+      break;
+    }
   }
   int n = kGzipBufSize - static_cast<int>(x->z.avail_out);
   if (n == 0) return BUFFILEEOF;

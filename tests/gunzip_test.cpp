@@ -343,6 +343,22 @@ TEST(GzipBody, AHugeOutputFromASmallFileIsStreamedWithoutAllocating) {
   BufFileClose(f, 1);
 }
 
+TEST(GzipBody, AMemberEndingInTheFirstBufferNeedsNoWindow) {
+  // A font of some 30 KiB inflates in one call; the window (and the copy of
+  // the output into it) is needed only when the data goes on past a buffer.
+  std::string data = TextSample(30000, 3);
+  std::string gz = gzipMember(data);
+  for (int chunk : {BUFFILESIZE, 13}) {
+    BufFile *src = MemBufOpen(gz.data(), gz.size(), chunk);
+    BufFile *f = BufFilePushZIP(src);
+    ASSERT_NE(f, nullptr);
+    FontAllocFailAt(0);
+    EXPECT_EQ(ReadStream(f), data) << chunk;
+    EXPECT_EQ(FontAllocCount(), chunk == BUFFILESIZE ? 0 : 1) << chunk;
+    BufFileClose(f, 1);
+  }
+}
+
 TEST(GzipBody, AnLzwStreamInsideAGzipStreamDecodesThroughBothFilters) {
   std::string data = TextSample(60000, 12);
   std::string gz = gzipMember(LzwEncode(data));
