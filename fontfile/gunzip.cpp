@@ -123,31 +123,64 @@ static int BufCheckZipHeader(BufFile *in) {
   return 0;
 }
 
-BufFile *BufFilePushZIP(BufFile *source) {
+// The state of the last closed stream, kept for the next push: most runs
+// open one font after another, and a spare spares each of them the
+// allocation of the state and of inflate's own state and their setup.
+static GzipFilterState *spareState = nullptr;
+
+// A state ready for a new member: the spare (inflate reset, its window kept
+// but unused until a member outgrows one buffer) or a new one.
+static GzipFilterState *takeState() {
+  if (GzipFilterState *x = spareState) {
+    spareState = nullptr;
+    if (inflateReset(&x->z) == Z_OK) return x;
+    inflateEnd(&x->z);
+    FontFree(x);
+  }
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
   std::memset(&x->z, 0, sizeof(x->z));
-  x->source = source;
   x->z.zalloc = zlibAlloc;
   x->z.zfree = zlibFree;
   x->z.opaque = Z_NULL;
   // Negative window bits: raw deflate with a 32 KiB window.
-  x->status = inflateInit2(&x->z, -MAX_WBITS);
-  if (x->status != Z_OK) return nullptr;
-  x->z.next_out = x->outBuffer;
-  x->z.avail_out = kGzipBufSize;
+  if (inflateInit2(&x->z, -MAX_WBITS) != Z_OK) return nullptr;
+  return x.release();
+}
+
+static void releaseState(GzipFilterState *x) {
+  if (!spareState) {
+    spareState = x;
+    return;
+  }
+  inflateEnd(&x->z);
+  FontFree(x);
+}
+
+void GzipFilterDropSpare() {
+  if (GzipFilterState *x = spareState) {
+    spareState = nullptr;
+    inflateEnd(&x->z);
+    FontFree(x);
+  }
+}
+
+BufFile *BufFilePushZIP(BufFile *source) {
+  GzipFilterState *x = takeState();
+  if (!x) return nullptr;
+  x->source = source;
+  x->status = Z_OK;
   x->z.next_in = Z_NULL;
   x->z.avail_in = 0;
   if (BufCheckZipHeader(source) != 0) {
-    inflateEnd(&x->z);
+    releaseState(x);
     return nullptr;
   }
-  BufFile *f = BufFileCreate(x.get(), BufZipFileFill, BufZipFileSkip, BufZipFileClose);
+  BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
-    inflateEnd(&x->z);
+    releaseState(x);
     return nullptr;
   }
-  x.release();
   return f;
 }
 
@@ -189,9 +222,8 @@ int BufZipFileSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count
 
 int BufZipFileClose(BufFile *f, int doClose) {
   auto *x = static_cast<GzipFilterState *>(f->state);
-  inflateEnd(&x->z);
   BufFileClose(x->source, doClose);
-  FontFree(x);
+  releaseState(x);
   return 1;
 }
 
