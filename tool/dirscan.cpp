@@ -22,7 +22,8 @@ struct ScanEntry {
 // The buckets of one scan and the entries on them.
 struct ScanBuckets {
   ScanEntry **heads = nullptr;
-  ~ScanBuckets() {
+  ~ScanBuckets() { clear(); }
+  void clear() {
     if (!heads) return;
     for (int i = 0; i < kScanBuckets; i++) {
       for (ScanEntry *e = heads[i]; e;) {
@@ -33,6 +34,7 @@ struct ScanBuckets {
       }
     }
     FontFree(heads);
+    heads = nullptr;
   }
 };
 
@@ -157,18 +159,34 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
   }
   dir.reset();  // the listing is not needed while the fonts are read
 
-  // A base name is a directory entry's name less its suffix, so the two
-  // always fit again.
-  char fileName[sizeof(dirent::d_name) + 16];
+  // The file names in the order they are read, packed into one block while
+  // the entries are still in the cache.  Reading a font passes far more
+  // memory through the cache than the entries take, so an entry visited
+  // only after the fonts before it were read would cost a miss or two each;
+  // the block is read front to back instead.
+  size_t total = 0;
+  for (int i = 0; i < kScanBuckets; i++)
+    for (ScanEntry *e = buckets.heads[i]; e; e = e->next)
+      total += std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
+  if (total == 0) return true;
+  FontPtr<char> names(static_cast<char *>(FontAlloc(total)));
+  if (!names) return false;
+  char *end = names.get();
   for (int i = 0; i < kScanBuckets; i++) {
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
       size_t baseLength = std::strlen(e->baseName);
-      std::memcpy(fileName, e->baseName, baseLength);
-      std::strcpy(fileName + baseLength, e->renderer->suffix);
-      if (!ProcessFile(dirname, fileName, table))
-        std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
-                     fileName);
+      size_t suffixLength = std::strlen(e->renderer->suffix);
+      std::memcpy(end, e->baseName, baseLength);
+      std::memcpy(end + baseLength, e->renderer->suffix, suffixLength + 1);
+      end += baseLength + suffixLength + 1;
     }
+  }
+  buckets.clear();
+
+  for (char *fileName = names.get(); fileName < end; fileName += std::strlen(fileName) + 1) {
+    if (!ProcessFile(dirname, fileName, table))
+      std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
+                   fileName);
   }
   return true;
 }
