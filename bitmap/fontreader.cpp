@@ -27,8 +27,18 @@ uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
 }
 
 uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
-  unsigned first = FontReaderByte(r);
-  unsigned second = FontReaderByte(r);
+  unsigned first, second;
+  BufFile *f = r->file;
+  if (__builtin_expect(f->remaining >= 2, 1)) {
+    first = f->cursor[0];
+    second = f->cursor[1];
+    f->cursor += 2;
+    f->remaining -= 2;
+    r->position += 2;
+  } else {
+    first = FontReaderByte(r);
+    second = FontReaderByte(r);
+  }
   return static_cast<uint16_t>(msbFirst ? first << 8 | second : second << 8 | first);
 }
 

@@ -15,10 +15,12 @@
 namespace {
 
 // Inflate resolves back-references within the output of one call directly
-// and copies its output into its 32 KiB window at the end of every call.
-// With an output buffer of twice the window, most references stay inside the
-// buffer and the window copy is paid for half the bytes; with 8 KiB pieces
-// both cost about 15% of the decoding time.
+// and, unless the member ends in that call, copies its output into its
+// 32 KiB window at the end of it.  With an output buffer of twice the window,
+// most references stay inside the buffer and the window copy is paid for half
+// the bytes; with 8 KiB pieces both cost about 15% of the decoding time.
+// Every call asks for Z_FINISH: a member that ends within the first buffer
+// (most fonts) then never allocates or fills a window at all.
 constexpr int kGzipBufSize = 2 * 32768;
 
 // Header flag bits.
@@ -30,7 +32,7 @@ constexpr int kFlagReserved = 0xE0;
 
 struct GzipFilterState {
   z_stream z;
-  int status;  // last zlib result; anything but Z_OK ends the data
+  int status;  // Z_OK while the member goes on; anything else ends the data
   unsigned char outBuffer[kGzipBufSize];  // the filter stream delivers from here
   // Inflate's input is the source's own buffer (see takeInput): no copy.
   BufFile *source;
@@ -75,8 +77,8 @@ bool skipBytes(BufFile *f, int count) { return BufFileSkipByFilling(f, count) !=
 // are until the source is filled again, which only happens here, once
 // inflate has used them all.  Filling only on demand also means that a file
 // whose compressed data ends within one buffer is never read again to find
-// its end.  At the end of the source inflate gets no input, and reports that
-// it cannot go on, which ends the data.
+// its end.  At the end of the source there is no input to hand over, and the
+// data ends.
 void takeInput(GzipFilterState *x) {
   BufFile *in = x->source;
   if (in->remaining > 0) {
@@ -121,31 +123,64 @@ static int BufCheckZipHeader(BufFile *in) {
   return 0;
 }
 
-BufFile *BufFilePushZIP(BufFile *source) {
+// The state of the last closed stream, kept for the next push: most runs
+// open one font after another, and a spare spares each of them the
+// allocation of the state and of inflate's own state and their setup.
+static GzipFilterState *spareState = nullptr;
+
+// A state ready for a new member: the spare (inflate reset, its window kept
+// but unused until a member outgrows one buffer) or a new one.
+static GzipFilterState *takeState() {
+  if (GzipFilterState *x = spareState) {
+    spareState = nullptr;
+    if (inflateReset(&x->z) == Z_OK) return x;
+    inflateEnd(&x->z);
+    FontFree(x);
+  }
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
   std::memset(&x->z, 0, sizeof(x->z));
-  x->source = source;
   x->z.zalloc = zlibAlloc;
   x->z.zfree = zlibFree;
   x->z.opaque = Z_NULL;
   // Negative window bits: raw deflate with a 32 KiB window.
-  x->status = inflateInit2(&x->z, -MAX_WBITS);
-  if (x->status != Z_OK) return nullptr;
-  x->z.next_out = x->outBuffer;
-  x->z.avail_out = kGzipBufSize;
+  if (inflateInit2(&x->z, -MAX_WBITS) != Z_OK) return nullptr;
+  return x.release();
+}
+
+static void releaseState(GzipFilterState *x) {
+  if (!spareState) {
+    spareState = x;
+    return;
+  }
+  inflateEnd(&x->z);
+  FontFree(x);
+}
+
+void GzipFilterDropSpare() {
+  if (GzipFilterState *x = spareState) {
+    spareState = nullptr;
+    inflateEnd(&x->z);
+    FontFree(x);
+  }
+}
+
+BufFile *BufFilePushZIP(BufFile *source) {
+  GzipFilterState *x = takeState();
+  if (!x) return nullptr;
+  x->source = source;
+  x->status = Z_OK;
   x->z.next_in = Z_NULL;
   x->z.avail_in = 0;
   if (BufCheckZipHeader(source) != 0) {
-    inflateEnd(&x->z);
+    releaseState(x);
     return nullptr;
   }
-  BufFile *f = BufFileCreate(x.get(), BufZipFileFill, BufZipFileSkip, BufZipFileClose);
+  BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
-    inflateEnd(&x->z);
+    releaseState(x);
     return nullptr;
   }
-  x.release();
   return f;
 }
 
@@ -157,9 +192,24 @@ int BufZipFileFill(BufFile *f) {
   if (x->status != Z_OK) return BUFFILEEOF;
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
-  while (x->status == Z_OK && x->z.avail_out > 0) {
-    if (x->z.avail_in == 0) takeInput(x);
-    x->status = inflate(&x->z, Z_NO_FLUSH);
+  while (x->z.avail_out > 0) {
+    if (x->z.avail_in == 0) {
+      takeInput(x);
+      if (x->z.avail_in == 0) {  // the source ended inside the deflate data
+        x->status = Z_BUF_ERROR;
+        break;
+      }
+    }
+    uInt inBefore = x->z.avail_in, outBefore = x->z.avail_out;
+    int result = inflate(&x->z, Z_FINISH);
+    // Short of the end of the member, Z_FINISH makes inflate report a
+    // buffer error after every call: it is the end only when nothing moved.
+    if (result == Z_BUF_ERROR && (x->z.avail_in != inBefore || x->z.avail_out != outBefore))
+      continue;
+    if (result != Z_OK) {
+      x->status = result;
+      break;
+    }
   }
   int n = kGzipBufSize - static_cast<int>(x->z.avail_out);
   if (n == 0) return BUFFILEEOF;
@@ -172,9 +222,8 @@ int BufZipFileSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count
 
 int BufZipFileClose(BufFile *f, int doClose) {
   auto *x = static_cast<GzipFilterState *>(f->state);
-  inflateEnd(&x->z);
   BufFileClose(x->source, doClose);
-  FontFree(x);
+  releaseState(x);
   return 1;
 }
 

@@ -7,3 +7,7 @@
 // Checks the gzip header at once; none when it is not a valid header or
 // memory is short (the source then still belongs to the caller).
 BufFile *BufFilePushZIP(BufFile *source);
+
+// The filter keeps the state of its last closed stream for the next push;
+// this releases it (tests that count allocations start from none).
+void GzipFilterDropSpare();

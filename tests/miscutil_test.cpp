@@ -56,6 +56,20 @@ TEST(LowerCasing, LatinOneCapitalsAreLowered) {
   EXPECT_STREQ(buf, "ab");
 }
 
+TEST(LowerCasing, EveryByteValueFollowsTheRule) {
+  // Every byte but NUL, against the rule: A-Z and 0xC0-0xDE except 0xD7 move
+  // up by 0x20, everything else stays.
+  char in[256], out[256];
+  for (int c = 1; c < 256; c++) in[c - 1] = static_cast<char>(c);
+  in[255] = '\0';
+  CopyISOLatin1Lowered(out, in, 255);
+  for (int c = 1; c < 256; c++) {
+    bool upper = (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+    EXPECT_EQ(static_cast<unsigned char>(out[c - 1]), upper ? c + 0x20 : c) << c;
+  }
+  EXPECT_EQ(out[255], '\0');
+}
+
 TEST(DriverHash, SignWideningAndTenBits) {
   EXPECT_EQ(Hash(""), 0u);
   EXPECT_EQ(Hash("a"), 97u);

@@ -139,6 +139,38 @@ TEST(PcfRead, OneMissingGlyphClearsAllExist) {
   }
 }
 
+TEST(PcfRead, AMissingGlyphIsFoundAtEveryPlaceOfTheScan) {
+  // The scan takes four indexes at a time and the rest one by one, in
+  // chunks of 2048: a missing glyph at each lane, in the rest and across a
+  // chunk boundary, and bytes 0xFF 0xFF that straddle two indexes (which
+  // are no missing glyph), in both byte orders.
+  for (bool msb : {false, true}) {
+    for (int count : {1, 3, 4, 5, 7, 8, 9, 2047, 2048, 2049, 2051}) {
+      PcfFont font = minimalPcf();
+      font.msbFirst = msb;
+      font.firstCol = 0;
+      font.lastCol = static_cast<uint16_t>(count - 1);
+      font.encoding.assign(static_cast<size_t>(count), 0);
+      for (int i = 0; i + 2 < count; i += 3) {
+        font.encoding[static_cast<size_t>(i)] = 0xFF01;
+        font.encoding[static_cast<size_t>(i + 1)] = 0x01FF;
+      }
+      if (count >= 2) font.encoding[static_cast<size_t>(count - 1)] = 0xFF01;
+      PcfRead all(WritePcf(font));
+      ASSERT_EQ(all.status, Successful);
+      EXPECT_EQ(all.info.allExist, 1u) << count << (msb ? " msb" : " lsb");
+      for (int at : {0, 1, 2, 3, 4, 6, 2046, 2047, 2048, count - 1}) {
+        if (at >= count) continue;
+        PcfFont missing = font;
+        missing.encoding[static_cast<size_t>(at)] = 0xFFFF;
+        PcfRead r(WritePcf(missing));
+        ASSERT_EQ(r.status, Successful);
+        EXPECT_EQ(r.info.allExist, 0u) << count << " missing at " << at << (msb ? " msb" : " lsb");
+      }
+    }
+  }
+}
+
 TEST(PcfRead, PropertyRecordsArePaddedToFourBytes) {
   // 12 records need no padding, 13 need three bytes, and so on: a reader
   // that pads wrongly reads the wrong pool size.

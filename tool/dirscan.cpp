@@ -22,7 +22,8 @@ struct ScanEntry {
 // The buckets of one scan and the entries on them.
 struct ScanBuckets {
   ScanEntry **heads = nullptr;
-  ~ScanBuckets() {
+  ~ScanBuckets() { clear(); }
+  void clear() {
     if (!heads) return;
     for (int i = 0; i < kScanBuckets; i++) {
       for (ScanEntry *e = heads[i]; e;) {
@@ -33,6 +34,7 @@ struct ScanBuckets {
       }
     }
     FontFree(heads);
+    heads = nullptr;
   }
 };
 
@@ -59,11 +61,14 @@ bool GetFontName(const char *path, char *fontName) {
   FontInfo info;
   std::memset(&info, 0, sizeof info);
   if (BitmapGetInfoBitmap(nullptr, &info, nullptr, path) != Successful) return false;
+  // Property names are atoms, and equal texts have equal atoms: the FONT
+  // property is found by its atom, without turning every name into text.
+  // Looked up without interning, so that the atom table is left as the
+  // readers made it; none means that no font read so far has the property.
+  Atom fontAtom = MakeAtom("FONT", 4, 0);
   bool found = false;
-  for (int i = 0; i < info.propCount; i++) {
-    if (!info.isStringProp[i]) continue;
-    const char *name = NameForAtom(info.props[i].name);
-    if (!name || std::strcmp(name, "FONT") != 0) continue;
+  for (int i = 0; fontAtom != None && i < info.propCount; i++) {
+    if (!info.isStringProp[i] || info.props[i].name != fontAtom) continue;
     const char *value = NameForAtomOrNone(static_cast<Atom>(info.props[i].value));
     size_t length = std::strlen(value);
     if (length > 0 && length < kPathMax) {  // a longer name does not fit: skipped
@@ -74,6 +79,19 @@ bool GetFontName(const char *path, char *fontName) {
   }
   FontInfoFreeProps(&info);
   return found;
+}
+
+// dirname, a slash unless dirname ends in one, and name into path (of
+// kPathMax bytes); false when that does not fit.  Called once per font, so
+// it copies instead of formatting.
+bool joinPath(char *path, const char *dirname, const char *name) {
+  size_t dirLength = std::strlen(dirname), nameLength = std::strlen(name);
+  size_t slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? 0 : 1;
+  if (dirLength + slash + nameLength >= kPathMax) return false;
+  std::memcpy(path, dirname, dirLength);
+  path[dirLength] = '/';
+  std::memcpy(path + dirLength + slash, name, nameLength + 1);
+  return true;
 }
 
 // The file name of the entry holding exactly this font name, or none.  The
@@ -94,9 +112,7 @@ unsigned Hash(const char *name) {
 
 bool ProcessFile(const char *dirname, const char *filename, FontTable *table) {
   char path[kPathMax];
-  size_t dirLength = std::strlen(dirname);
-  const char *slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? "" : "/";
-  if (std::snprintf(path, sizeof path, "%s%s%s", dirname, slash, filename) >= kPathMax) return false;
+  if (!joinPath(path, dirname, filename)) return false;
   char fontName[kPathMax];
   if (!GetFontName(path, fontName)) return false;
   CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
@@ -143,14 +159,34 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
   }
   dir.reset();  // the listing is not needed while the fonts are read
 
-  char fileName[kPathMax + 16];
+  // The file names in the order they are read, packed into one block while
+  // the entries are still in the cache.  Reading a font passes far more
+  // memory through the cache than the entries take, so an entry visited
+  // only after the fonts before it were read would cost a miss or two each;
+  // the block is read front to back instead.
+  size_t total = 0;
+  for (int i = 0; i < kScanBuckets; i++)
+    for (ScanEntry *e = buckets.heads[i]; e; e = e->next)
+      total += std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
+  if (total == 0) return true;
+  FontPtr<char> names(static_cast<char *>(FontAlloc(total)));
+  if (!names) return false;
+  char *end = names.get();
   for (int i = 0; i < kScanBuckets; i++) {
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
-      std::snprintf(fileName, sizeof fileName, "%s%s", e->baseName, e->renderer->suffix);
-      if (!ProcessFile(dirname, fileName, table))
-        std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
-                     fileName);
+      size_t baseLength = std::strlen(e->baseName);
+      size_t suffixLength = std::strlen(e->renderer->suffix);
+      std::memcpy(end, e->baseName, baseLength);
+      std::memcpy(end + baseLength, e->renderer->suffix, suffixLength + 1);
+      end += baseLength + suffixLength + 1;
     }
+  }
+  buckets.clear();
+
+  for (char *fileName = names.get(); fileName < end; fileName += std::strlen(fileName) + 1) {
+    if (!ProcessFile(dirname, fileName, table))
+      std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
+                   fileName);
   }
   return true;
 }

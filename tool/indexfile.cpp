@@ -52,6 +52,11 @@ WriteResult writeReplacing(const char *path, Body body) {
     ::unlink(tempPath);
     return WriteResult::CannotCreate;
   }
+  // An index of a thousand fonts is some 90 KB: written in two system calls
+  // instead of twenty-odd page-sized ones.  One index file is written at a
+  // time, so one buffer serves them all.
+  static char buffer[1 << 16];
+  std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
   bool ok = body(file);
   ok = !std::ferror(file) && ok;
   ok = std::fclose(file) == 0 && ok;

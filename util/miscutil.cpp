@@ -65,11 +65,11 @@ void CopyISOLatin1Lowered(char *dest, const char *source, int length) {
   auto *d = reinterpret_cast<unsigned char *>(dest);
   auto *s = reinterpret_cast<const unsigned char *>(source);
   for (; length > 0 && *s; --length, ++s, ++d) {
-    unsigned char c = *s;
-    if ((c >= 0x41 && c <= 0x5A) || (c >= 0xC0 && c <= 0xD6) ||
-        (c >= 0xD8 && c <= 0xDE))
-      c += 0x20;
-    *d = c;
+    unsigned c = *s;
+    // A-Z, and the Latin-1 capitals 0xC0-0xDE except the sign 0xD7; the
+    // tests compile without branches (font names mix cases at random).
+    bool upper = c - 0x41u < 26u || (c - 0xC0u < 31u && c != 0xD7u);
+    *d = static_cast<unsigned char>(c + (upper ? 0x20u : 0u));
   }
   *d = '\0';
 }
