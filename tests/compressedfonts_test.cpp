@@ -48,22 +48,6 @@ size_t decodedLength(const std::string &packed) {
   return ReadFile(scratch / "out").size();
 }
 
-struct Indexed {
-  ToolResult run;
-  std::string fontsDir;
-};
-
-Indexed index(const TempDir &dir) {
-  Indexed out;
-  out.run = RunTool({dir.path()});
-  out.fontsDir = ReadFile(dir / "fonts.dir");
-  return out;
-}
-
-std::string skip(const TempDir &dir, const std::string &file) {
-  return "lorvane: unable to process font " + dir.path() + "/" + file + ", skipping\n";
-}
-
 class CompressedFonts : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -96,7 +80,7 @@ TEST_F(CompressedFonts, AreIndexedExactlyLikeThePlainFiles) {
     WriteFile(dir / ("q.pcf" + v.suffix), v.packer(v.suffix, q));
     WriteFile(dir / ("s.snf" + v.suffix), v.packer(v.suffix, s));
     WriteFile(dir / ("t.snf" + v.suffix), v.packer(v.suffix, t));
-    Indexed r = index(dir);
+    Indexed r = IndexDirectory(dir);
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(r.run.stderrText, "");
     EXPECT_EQ(r.fontsDir,
@@ -134,11 +118,11 @@ TEST_F(CompressedFonts, OnlyThePreferredSuffixIsOpened) {
         if (winnerFirst) writeWinner();
         WriteFile(dir / ("a" + pair.loser), font(pair.loser));
         if (!winnerFirst) writeWinner();
-        Indexed r = index(dir);
+        Indexed r = IndexDirectory(dir);
         EXPECT_EQ(r.run.status, 0);
         if (winnerBroken) {
           EXPECT_EQ(r.fontsDir, "0\n");
-          EXPECT_EQ(r.run.stderrText, skip(dir, "a" + pair.winner));
+          EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "a" + pair.winner));
         } else {
           std::string lowered = "font" + pair.winner;
           for (char &c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -170,11 +154,11 @@ TEST_F(CompressedFonts, UnreadableCompressedFontsAreSkipped) {
   badHeader[2] = static_cast<char>(0x80 | 11);
   WriteFile(dir / "c.pcf.Z", badHeader);
   WriteFile(dir / "e.pcf.gz", pack(".gz", big));
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.status, 0);
   EXPECT_EQ(r.fontsDir, "1\ne.pcf.gz big\n");
-  EXPECT_EQ(r.run.stderrText, skip(dir, "a.pcf.gz") + skip(dir, "b.pcf.gz") + skip(dir, "c.pcf.Z") +
-                                  skip(dir, "d.pcf.Z"));
+  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "a.pcf.gz") + SkipMessage(dir, "b.pcf.gz") + SkipMessage(dir, "c.pcf.Z") +
+                                  SkipMessage(dir, "d.pcf.Z"));
 }
 
 }  // namespace

@@ -23,22 +23,6 @@ void writePcfProps(const std::string &path, std::vector<GenProperty> props) {
   WriteFile(path, WritePcf(font));
 }
 
-struct Indexed {
-  ToolResult run;
-  std::string fontsDir;
-};
-
-Indexed index(const TempDir &dir) {
-  Indexed out;
-  out.run = RunTool({dir.path()});
-  out.fontsDir = ReadFile(dir / "fonts.dir");
-  return out;
-}
-
-std::string skip(const TempDir &dir, const std::string &file) {
-  return "lorvane: unable to process font " + dir.path() + "/" + file + ", skipping\n";
-}
-
 // Hash buckets of these base names: 6x13 -> 1, a -> 97, ab -> 160.
 TEST(DirScan, FontsOfEachFormatAreIndexedInHashOrder) {
   TempDir dir;
@@ -46,7 +30,7 @@ TEST(DirScan, FontsOfEachFormatAreIndexedInHashOrder) {
   writeSnf(dir / "a.snf", "-Lorvane-\xC9T\xD7\xDF-Bold-R-Normal--13-120-75-75-C-70-ISO8859-1");
   writePcf(dir / "6x13.pcf", "6X13");
   WriteFile(dir / "notes.txt", "not a font");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.status, 0);
   EXPECT_EQ(r.run.stderrText, "");
   EXPECT_EQ(r.fontsDir,
@@ -67,7 +51,7 @@ TEST(DirScan, SameBucketKeepsListingOrder) {
   closedir(d);
   ASSERT_EQ(listing.size(), 2u);
   auto name = [](const std::string &f) { return f == "abcdefghijk.pcf" ? "first" : "second"; };
-  EXPECT_EQ(index(dir).fontsDir,
+  EXPECT_EQ(IndexDirectory(dir).fontsDir,
             "2\n" + listing[0] + " " + name(listing[0]) + "\n" + listing[1] + " " + name(listing[1]) + "\n");
 }
 
@@ -81,10 +65,10 @@ TEST(DirScan, PreferredSuffixIsTheOnlyFileOpened) {
     if (compressedFirst) WriteFile(dir / "b.bdf", "garbage");
     WriteFile(dir / "b.snf.Z", "garbage");
     if (!compressedFirst) WriteFile(dir / "b.bdf", "garbage");
-    Indexed r = index(dir);
+    Indexed r = IndexDirectory(dir);
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(r.fontsDir, "1\na.pcf plain\n");
-    EXPECT_EQ(r.run.stderrText, skip(dir, "b.snf.Z"));
+    EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "b.snf.Z"));
   }
 }
 
@@ -93,17 +77,17 @@ TEST(DirScan, NamesDifferingInCaseAreDifferentFiles) {
   writePcf(dir / "a.pcf", "lower");
   writePcf(dir / "A.pcf", "upper");
   writePcf(dir / ".pcf", "empty-base");  // base name "" hashes to 0
-  EXPECT_EQ(index(dir).fontsDir, "3\n.pcf empty-base\nA.pcf upper\na.pcf lower\n");
+  EXPECT_EQ(IndexDirectory(dir).fontsDir, "3\n.pcf empty-base\nA.pcf upper\na.pcf lower\n");
 }
 
 TEST(DirScan, DuplicateNamesAreReportedAndSkipped) {
   TempDir dir;
   writePcf(dir / "a.pcf", "Same-Name");
   writeSnf(dir / "ab.snf", "same-NAME");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.fontsDir, "1\na.pcf same-name\n");
   EXPECT_EQ(r.run.stderrText,
-            "lorvane: Duplicate font names same-name\n\ta.pcf ab.snf\n" + skip(dir, "ab.snf"));
+            "lorvane: Duplicate font names same-name\n\ta.pcf ab.snf\n" + SkipMessage(dir, "ab.snf"));
 }
 
 TEST(DirScan, WildcardsInAFontNameAreNotPatterns) {
@@ -111,7 +95,7 @@ TEST(DirScan, WildcardsInAFontNameAreNotPatterns) {
   writePcf(dir / "a.pcf", "x-abc");
   writePcf(dir / "ab.pcf", "x-*");
   writePcf(dir / "b.pcf", "x-?bc");  // bucket 98
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.stderrText, "");
   EXPECT_EQ(r.fontsDir, "3\na.pcf x-abc\nb.pcf x-?bc\nab.pcf x-*\n");
 }
@@ -124,11 +108,11 @@ TEST(DirScan, FontsWithoutAStringFontPropertyAreSkipped) {
   writePcfProps(dir / "d.pcf", {IntProp("FONT", 1), StringProp("FONT", "second")});
   writePcfProps(dir / "e.pcf", {});
   WriteFile(dir / "f.snf", "broken");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.status, 0);
   EXPECT_EQ(r.fontsDir, "1\nd.pcf second\n");
-  EXPECT_EQ(r.run.stderrText, skip(dir, "a.pcf") + skip(dir, "b.pcf") + skip(dir, "c.pcf") +
-                                  skip(dir, "e.pcf") + skip(dir, "f.snf"));
+  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "a.pcf") + SkipMessage(dir, "b.pcf") + SkipMessage(dir, "c.pcf") +
+                                  SkipMessage(dir, "e.pcf") + SkipMessage(dir, "f.snf"));
 }
 
 TEST(DirScan, NamesThatCannotBeALineOfTheIndexAreSkipped) {
@@ -138,11 +122,11 @@ TEST(DirScan, NamesThatCannotBeALineOfTheIndexAreSkipped) {
   writePcf(dir / "e.pcf", "font\nwith-newline");
   writePcf(dir / "f.pcf", "font\rwith-return");
   writePcf(dir / "g.pcf", "tab\tinside-is-fine");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.fontsDir, "1\ng.pcf tab\tinside-is-fine\n");
   // Buckets: e 101, f 102, g 103, "a b" 422, "c\nd" 508.
-  EXPECT_EQ(r.run.stderrText, skip(dir, "e.pcf") + skip(dir, "f.pcf") + skip(dir, "a b.pcf") +
-                                  skip(dir, "c\nd.pcf"));
+  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "e.pcf") + SkipMessage(dir, "f.pcf") + SkipMessage(dir, "a b.pcf") +
+                                  SkipMessage(dir, "c\nd.pcf"));
 }
 
 TEST(DirScan, NamesTooLongForTheBuffersAreSkipped) {
@@ -159,9 +143,9 @@ TEST(DirScan, NamesTooLongForTheBuffersAreSkipped) {
   std::string tooLong = std::string(1023 - deep.size() - 4, 'g') + ".pcf";      // 1024
   writePcf(deep + "/" + longFile, "fits");
   writePcf(deep + "/" + tooLong, "does-not-fit");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.fontsDir, "1\na.pcf " + std::string(1023, 'n') + "\n");
-  EXPECT_EQ(r.run.stderrText, skip(dir, "b.pcf"));
+  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "b.pcf"));
   ToolResult deepRun = RunTool({deep});
   EXPECT_EQ(ReadFile(deep + "/fonts.dir"), "1\n" + longFile + " fits\n");
   EXPECT_EQ(deepRun.stderrText,
@@ -172,10 +156,10 @@ TEST(DirScan, SpecialFilesWithFontSuffixesAreSkipped) {
   TempDir dir;
   ASSERT_EQ(mkfifo((dir / "p.pcf").c_str(), 0600), 0);
   MakeDir(dir / "q.snf");
-  Indexed r = index(dir);
+  Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.status, 0);
   EXPECT_EQ(r.fontsDir, "0\n");
-  EXPECT_EQ(r.run.stderrText, skip(dir, "p.pcf") + skip(dir, "q.snf"));
+  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "p.pcf") + SkipMessage(dir, "q.snf"));
 }
 
 }  // namespace

@@ -47,3 +47,14 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
   result.stdoutText = ReadFile(outPath);
   return result;
 }
+
+Indexed IndexDirectory(const TempDir &dir) {
+  Indexed out;
+  out.run = RunTool({dir.path()});
+  out.fontsDir = ReadFile(dir / "fonts.dir");
+  return out;
+}
+
+std::string SkipMessage(const TempDir &dir, const std::string &file) {
+  return "lorvane: unable to process font " + dir.path() + "/" + file + ", skipping\n";
+}

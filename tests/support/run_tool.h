@@ -21,3 +21,15 @@ struct ToolOptions {
 
 // Runs lorvane with `args` (argv[0] is options.argv0).
 ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &options = {});
+
+class TempDir;
+
+// lorvane run over one directory, with the fonts.dir it wrote.
+struct Indexed {
+  ToolResult run;
+  std::string fontsDir;
+};
+Indexed IndexDirectory(const TempDir &dir);
+
+// The message for a font of `dir` that could not be processed.
+std::string SkipMessage(const TempDir &dir, const std::string &file);
