@@ -159,18 +159,34 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
   }
   dir.reset();  // the listing is not needed while the fonts are read
 
+  auto process = [&](const char *fileName) {
+    if (!ProcessFile(dirname, fileName, table))
+      std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
+                   fileName);
+  };
+
   // The file names in the order they are read, packed into one block while
   // the entries are still in the cache.  Reading a font passes far more
   // memory through the cache than the entries take, so an entry visited
   // only after the fonts before it were read would cost a miss or two each;
-  // the block is read front to back instead.
+  // the block is read front to back instead.  Without memory for the block
+  // (a directory of millions of fonts), the entries are walked as they are.
   size_t total = 0;
   for (int i = 0; i < kScanBuckets; i++)
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next)
       total += std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
   if (total == 0) return true;
   FontPtr<char> names(static_cast<char *>(FontAlloc(total)));
-  if (!names) return false;
+  if (!names) {
+    char fileName[kPathMax + 16];  // a listing name (< 256) and a suffix
+    for (int i = 0; i < kScanBuckets; i++) {
+      for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
+        std::snprintf(fileName, sizeof fileName, "%s%s", e->baseName, e->renderer->suffix);
+        process(fileName);
+      }
+    }
+    return true;
+  }
   char *end = names.get();
   for (int i = 0; i < kScanBuckets; i++) {
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
@@ -182,11 +198,7 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     }
   }
   buckets.clear();
-
-  for (char *fileName = names.get(); fileName < end; fileName += std::strlen(fileName) + 1) {
-    if (!ProcessFile(dirname, fileName, table))
-      std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
-                   fileName);
-  }
+  for (char *fileName = names.get(); fileName < end; fileName += std::strlen(fileName) + 1)
+    process(fileName);
   return true;
 }
