@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,6 +29,9 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
     if (err < 0 || out < 0) _exit(126);
     dup2(err, 2);
     dup2(out, 1);
+    if (options.unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(126);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     if (options.fileSizeLimit >= 0) {
       struct rlimit rl;

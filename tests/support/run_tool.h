@@ -15,6 +15,9 @@ struct ToolOptions {
   long fileSizeLimit = -1;      // RLIMIT_FSIZE in bytes, -1 for none
   std::string argv0 = "lorvane";
   std::string binary;           // "" for the lorvane under test
+  // Run as an ordinary user (nobody) when the tests run as root, so that
+  // permissions are enforced; the directories involved must let others in.
+  bool unprivileged = false;
   // Extra environment entries ("NAME=value"), e.g. for the failure-injecting build.
   std::vector<std::string> env;
 };
