@@ -35,3 +35,10 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
 // fill of the source delivers, four bytes of read plan, then the file's
 // bytes, pushed through `push` and drained.
 void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
+
+// Gets and skips across many fills of the filter that `push` makes over
+// `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip
+// of 0, skips within and across buffers, a skip to the exact end and one past
+// it.  Empty when every result is right, else what went wrong.
+std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
+                                  const std::string &data);
