@@ -28,13 +28,6 @@ BufFile *OpenRaw(const std::string &path) {
   return BufFileOpenRead(fd);
 }
 
-int OpenDescriptors() {
-  int n = 0;
-  for (int fd = 0; fd < 256; fd++)
-    if (fcntl(fd, F_GETFD) != -1) n++;
-  return n;
-}
-
 TEST(BufFile, AnEmptyFileEndsAtOnce) {
   TempDir d;
   WriteFile(d / "empty", "");
@@ -145,12 +138,12 @@ TEST(FontFileOpen, FiltersAreChosenByExactSuffix) {
   ASSERT_EQ(chdir(cwd), 0);
   // A name promising compression whose content is plain: refused, and the
   // descriptor is closed.
-  int before = OpenDescriptors();
+  int before = OpenDescriptorCount();
   for (const char *name : {"x.pcf.gz", "x.pcf.Z", "a.gz", "a.Z"}) {
     WriteFile(d / name, plain);
     EXPECT_EQ(FontFileOpen((d / name).c_str()), nullptr) << name;
   }
-  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 TEST(FontFileOpen, OnlyRegularFilesAreOpened) {
@@ -174,11 +167,11 @@ TEST(FontFileOpen, OnlyRegularFilesAreOpened) {
 TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {
   TempDir d;
   WriteFile(d / "a.pcf", "data");
-  int before = OpenDescriptors();
+  int before = OpenDescriptorCount();
   FontAllocFailAt(1);
   EXPECT_EQ(FontFileOpen((d / "a.pcf").c_str()), nullptr);
   FontAllocFailAt(0);
-  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 }  // namespace

@@ -40,14 +40,6 @@ bool accepted(const std::string &z) {
 
 std::string header(int flags) { return {'\x1f', '\x9d', static_cast<char>(flags)}; }
 
-int openDescriptors() {
-  int n = 0;
-  DIR *d = opendir("/proc/self/fd");
-  while (readdir(d)) ++n;
-  closedir(d);
-  return n;
-}
-
 // Runs a program on a file in a temporary directory.
 class Tools : public ::testing::Test {
  protected:
@@ -251,18 +243,18 @@ TEST(LzwFiles, PlainDataNamedZIsRefusedAndTheDescriptorClosed) {
   TempDir dir;
   std::string path = dir / "x.pcf.Z";
   WriteFile(path, "\x01" "fcp plain font data");
-  int before = openDescriptors();
+  int before = OpenDescriptorCount();
   EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
   // The right data under the name: the filter is pushed, closing closes all.
   std::string data = TextSample(20000);
   WriteFile(path, LzwEncode(data));
   BufFile *f = FontFileOpen(path.c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(openDescriptors(), before + 1);
+  EXPECT_EQ(OpenDescriptorCount(), before + 1);
   EXPECT_EQ(ReadStream(f, 100), data);
   FontFileClose(f);
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 TEST(LzwAllocation, APushThatFailsLeavesTheSourceAndDecodingNeverAllocates) {

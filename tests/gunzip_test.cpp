@@ -104,14 +104,6 @@ bool accepted(const std::string &gz) {
   return pushed;
 }
 
-int openDescriptors() {
-  int n = 0;
-  DIR *d = opendir("/proc/self/fd");
-  while (readdir(d)) ++n;
-  closedir(d);
-  return n;
-}
-
 class GzipFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -165,26 +157,26 @@ TEST_F(GzipFiles, SizesAtTheBufferBoundaryDeliverNoStaleByte) {
 TEST_F(GzipFiles, PlainDataNamedGzIsRefusedAndTheDescriptorClosed) {
   std::string path = dir / "x.pcf.gz";
   WriteFile(path, "\x01" "fcp plain font data, not compressed");
-  int before = openDescriptors();
+  int before = OpenDescriptorCount();
   EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
   WriteFile(path, "");
   EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 TEST_F(GzipFiles, ClosingTheFilterClosesTheFile) {
   std::string data = TextSample(30000);
-  int before = openDescriptors();
+  int before = OpenDescriptorCount();
   std::string path = dir / "f";
   WriteFile(path, data);
   ASSERT_EQ(RunShell("gzip -f " + ShellQuote(path)), 0);
   BufFile *f = FontFileOpen((path + ".gz").c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(openDescriptors(), before + 1);
+  EXPECT_EQ(OpenDescriptorCount(), before + 1);
   EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
   FontFileClose(f);
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
 TEST(GzipHeader, OptionalFieldsArePassedOverExactly) {

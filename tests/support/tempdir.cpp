@@ -51,3 +51,12 @@ std::vector<std::string> ListDir(const std::string &path) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+int OpenDescriptorCount() {
+  int n = 0;
+  for (const auto &e : std::filesystem::directory_iterator("/proc/self/fd")) {
+    (void)e;
+    n++;
+  }
+  return n;
+}

@@ -26,3 +26,6 @@ bool FileExists(const std::string &path);
 void MakeDir(const std::string &path);
 // The names in a directory, sorted.
 std::vector<std::string> ListDir(const std::string &path);
+
+// The number of file descriptors this process has open.
+int OpenDescriptorCount();
