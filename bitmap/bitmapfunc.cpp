@@ -39,9 +39,13 @@ bool BitmapRegisterFontFileFunctions() {
 }
 
 int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {
+  return BitmapGetInfoListed(info, fileName, FontFileKind::Unknown);
+}
+
+int BitmapGetInfoListed(FontInfo *info, const char *fileName, FontFileKind kind) {
   int row = rowOf(FontFileMatchRenderer(fileName));
   if (row < 0) return BadFont;
-  BufFile *file = FontFileOpen(fileName);
+  BufFile *file = FontFileOpen(fileName, kind);
   if (!file) return BadFont;
   int status = readers[row].readInfo(info, file);
   FontFileClose(file);

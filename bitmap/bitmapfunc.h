@@ -4,6 +4,7 @@
 
 #include "bitmap/fontstruct.h"
 #include "fontfile/bufio.h"
+#include "fontfile/fileio.h"
 #include "fontfile/renderers.h"
 
 typedef int (*BitmapReadFontProc)(FontRec *font, BufFile *file, int bit, int byte, int glyph,
@@ -26,6 +27,9 @@ bool BitmapRegisterFontFileFunctions();
 
 // Fills `info` for the font file at `fileName`; fpe and entry are unused.
 int BitmapGetInfoBitmap(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
+// The same for a file of which a directory listing told `kind` (see
+// FontFileOpen).
+int BitmapGetInfoListed(FontInfo *info, const char *fileName, FontFileKind kind);
 int BitmapGetInfoScalable(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
 int BitmapOpenBitmap(void *fpe, FontRec **font, const char *fileName);
 int BitmapOpenScalable(void *fpe, FontRec **font, const char *fileName);

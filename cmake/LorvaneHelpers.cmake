@@ -6,6 +6,22 @@ function(lorvane_target_options target)
   endif()
 endfunction()
 
+# For the library and the tool: errors are results, never exceptions, and
+# nothing needs run-time type information, so neither is compiled in.  The
+# tool then needs no C++ run-time library at all (see lorvane_lean_program).
+function(lorvane_product_options target)
+  lorvane_target_options(${target})
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()
+
+# For programs built from such code: libraries the program does not use are
+# not recorded as needed, so the C++ run-time library, libgcc_s and libm are
+# not loaded and relocated at every start (about 1 ms, as much as indexing
+# thirty compressed fonts).
+function(lorvane_lean_program target)
+  target_link_options(${target} PRIVATE -Wl,--as-needed)
+endfunction()
+
 # For test-side targets: g++ 12 at -O3 reports std::string concatenation as
 # overlapping copies (a false -Wrestrict inside the library's own headers).
 function(lorvane_test_target_options target)

@@ -1,6 +1,8 @@
 #include "fontfile/fileio.h"
 
+#include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,14 +16,39 @@ bool endsWith(const char *s, size_t len, const char *suffix) {
   return len >= n && std::memcmp(s + len - n, suffix, n) == 0;
 }
 
+constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool isRegular(int statResult, const struct stat &st) { return statResult == 0 && S_ISREG(st.st_mode); }
+
 // Opens without blocking (a FIFO must not hang the run) and refuses anything
 // that is not a regular file: FIFOs, devices and directories can carry a font
-// suffix too.
-int openRegularFile(const char *path) {
-  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return -1;
+// suffix too, and opening a device can act on it, so a device is refused
+// before it is opened wherever the listing or a stat can tell.
+//
+// A file listed as regular is opened without following a link and not
+// checked again.  Should it be replaced by a link after the listing, the
+// open fails and the link is treated as such; a FIFO or directory put in
+// its place reads as no data, and a device node cannot be made there
+// without the privilege to make devices.
+int openRegularFile(const char *path, FontFileKind kind) {
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  switch (kind) {
+    case FontFileKind::Other:
+      return -1;
+    case FontFileKind::Regular: {
+      int fd = ::open(path, kOpenFlags | O_NOFOLLOW);
+      if (fd >= 0 || errno != ELOOP) return fd;
+      [[fallthrough]];
+    }
+    case FontFileKind::Link:
+      if (!isRegular(::stat(path, &st), st)) return -1;
+      break;
+    case FontFileKind::Unknown:
+      break;
+  }
+  int fd = ::open(path, kOpenFlags);
+  if (fd < 0) return -1;
+  if (!isRegular(::fstat(fd, &st), st)) {
     ::close(fd);
     return -1;
   }
@@ -31,8 +58,21 @@ int openRegularFile(const char *path) {
 }
 }  // namespace
 
-BufFile *FontFileOpen(const char *path) {
-  int fd = openRegularFile(path);
+FontFileKind FontFileKindOfListing(unsigned char type) {
+  switch (type) {
+    case DT_REG:
+      return FontFileKind::Regular;
+    case DT_LNK:
+      return FontFileKind::Link;
+    case DT_UNKNOWN:  // file systems that do not record types
+      return FontFileKind::Unknown;
+    default:
+      return FontFileKind::Other;
+  }
+}
+
+BufFile *FontFileOpen(const char *path, FontFileKind kind) {
+  int fd = openRegularFile(path, kind);
   if (fd < 0) return nullptr;
   BufFile *raw = BufFileOpenRead(fd);
   if (!raw) {

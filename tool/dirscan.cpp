@@ -17,6 +17,7 @@ struct ScanEntry {
   ScanEntry *next;
   char *baseName;
   FontRenderer *renderer;
+  FontFileKind kind;  // of the chosen file, as the listing told it
 };
 
 // The buckets of one scan and the entries on them.
@@ -57,10 +58,10 @@ bool fitsFontsDirLine(const char *fileName, const char *fontName) {
   return !std::strpbrk(fileName, " \t\n\v\f\r") && !std::strpbrk(fontName, "\n\r");
 }
 
-bool GetFontName(const char *path, char *fontName) {
+bool GetFontName(const char *path, char *fontName, FontFileKind kind) {
   FontInfo info;
   std::memset(&info, 0, sizeof info);
-  if (BitmapGetInfoBitmap(nullptr, &info, nullptr, path) != Successful) return false;
+  if (BitmapGetInfoListed(&info, path, kind) != Successful) return false;
   // Property names are atoms, and equal texts have equal atoms: the FONT
   // property is found by its atom, without turning every name into text.
   // Looked up without interning, so that the atom table is left as the
@@ -110,11 +111,11 @@ unsigned Hash(const char *name) {
   return h & 0x3FF;
 }
 
-bool ProcessFile(const char *dirname, const char *filename, FontTable *table) {
+bool ProcessFile(const char *dirname, const char *filename, FontTable *table, FontFileKind kind) {
   char path[kPathMax];
   if (!joinPath(path, dirname, filename)) return false;
   char fontName[kPathMax];
-  if (!GetFontName(path, fontName)) return false;
+  if (!GetFontName(path, fontName, kind)) return false;
   CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
   if (!fitsFontsDirLine(filename, fontName)) return false;
   if (const char *existing = FontNameExists(table, fontName)) {
@@ -142,8 +143,12 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     ScanEntry **link = &buckets.heads[Hash(baseName)];
     for (; *link; link = &(*link)->next)
       if (std::strcmp((*link)->baseName, baseName) == 0) break;
+    FontFileKind kind = FontFileKindOfListing(file->d_type);
     if (*link) {
-      if ((*link)->renderer->preference > renderer->preference) (*link)->renderer = renderer;
+      if ((*link)->renderer->preference > renderer->preference) {
+        (*link)->renderer = renderer;
+        (*link)->kind = kind;
+      }
       continue;
     }
     auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry)));
@@ -154,18 +159,20 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
       return false;
     }
     entry->renderer = renderer;
+    entry->kind = kind;
     entry->next = nullptr;
     *link = entry;
   }
   dir.reset();  // the listing is not needed while the fonts are read
 
-  auto process = [&](const char *fileName) {
-    if (!ProcessFile(dirname, fileName, table))
+  auto process = [&](const char *fileName, FontFileKind kind) {
+    if (!ProcessFile(dirname, fileName, table, kind))
       std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
                    fileName);
   };
 
-  // The file names in the order they are read, packed into one block while
+  // The file names in the order they are read, each after its kind's byte,
+  // packed into one block while
   // the entries are still in the cache.  Reading a font passes far more
   // memory through the cache than the entries take, so an entry visited
   // only after the fonts before it were read would cost a miss or two each;
@@ -174,7 +181,7 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
   size_t total = 0;
   for (int i = 0; i < kScanBuckets; i++)
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next)
-      total += std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
+      total += 1 + std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
   if (total == 0) return true;
   FontPtr<char> names(static_cast<char *>(FontAlloc(total)));
   if (!names) {
@@ -182,7 +189,7 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     for (int i = 0; i < kScanBuckets; i++) {
       for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
         std::snprintf(fileName, sizeof fileName, "%s%s", e->baseName, e->renderer->suffix);
-        process(fileName);
+        process(fileName, e->kind);
       }
     }
     return true;
@@ -192,13 +199,17 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
       size_t baseLength = std::strlen(e->baseName);
       size_t suffixLength = std::strlen(e->renderer->suffix);
+      *end++ = static_cast<char>(e->kind);
       std::memcpy(end, e->baseName, baseLength);
       std::memcpy(end + baseLength, e->renderer->suffix, suffixLength + 1);
       end += baseLength + suffixLength + 1;
     }
   }
   buckets.clear();
-  for (char *fileName = names.get(); fileName < end; fileName += std::strlen(fileName) + 1)
-    process(fileName);
+  for (char *next = names.get(); next < end;) {
+    auto kind = static_cast<FontFileKind>(*next++);
+    process(next, kind);
+    next += std::strlen(next) + 1;
+  }
   return true;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
 
 // Settings read from the command line.
@@ -29,7 +30,9 @@ bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCoun
 
 // The directory scan: one entry per font file kept.
 bool LoadDirectory(const char *dirname, FontTable *table);
-bool ProcessFile(const char *dirname, const char *filename, FontTable *table);
+// `kind`: what the listing told of the file (see FontFileOpen).
+bool ProcessFile(const char *dirname, const char *filename, FontTable *table,
+                 FontFileKind kind = FontFileKind::Unknown);
 // The driver's 10-bit hash of a name (0..1023).
 unsigned Hash(const char *name);
 

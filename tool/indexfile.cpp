@@ -21,9 +21,13 @@ enum class WriteResult { Written, CannotCreate, CannotWrite };
 // The temporary name is the index path followed by '.' and six characters.
 constexpr int kTempSuffixLength = 7;
 
+// Seeded at the first use; a plain variable rather than a local static,
+// which would need the C++ run-time library's guard.
+unsigned long seed = 0;
+
 int createTemporary(const char *path, char *tempPath) {
-  static unsigned long seed = static_cast<unsigned long>(std::time(nullptr)) ^
-                              (static_cast<unsigned long>(getpid()) << 16);
+  if (seed == 0)
+    seed = (static_cast<unsigned long>(std::time(nullptr)) ^ (static_cast<unsigned long>(getpid()) << 16)) | 1u;
   static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   size_t length = std::strlen(path);
   for (int attempt = 0; attempt < 100; attempt++) {
