@@ -146,22 +146,34 @@ TEST(FontFileOpen, FiltersAreChosenByExactSuffix) {
   EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
-TEST(FontFileOpen, OnlyRegularFilesAreOpened) {
+// What a directory listing told of a file decides how it is opened.  A
+// file it calls special, or a link to one, is never opened at all: opening
+// a device can act on it.
+TEST(FontFileOpen, TheListingIsTrustedAndLinksAreCheckedBeforeOpening) {
+  using K = FontFileKind;
   TempDir d;
-  EXPECT_EQ(FontFileOpen((d / "missing.pcf").c_str()), nullptr);
-  MakeDir(d / "dir.pcf");
-  EXPECT_EQ(FontFileOpen((d / "dir.pcf").c_str()), nullptr);
-  // A FIFO without a writer would block a plain open for ever.
-  ASSERT_EQ(mkfifo((d / "fifo.pcf").c_str(), 0600), 0);
-  EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str()), nullptr);
-  EXPECT_EQ(FontFileOpen("/dev/null"), nullptr);
-  // A link to a regular file is followed.
+  ASSERT_EQ(mkfifo((d / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink((d / "fifo").c_str(), (d / "fifo.pcf").c_str()), 0);
   WriteFile(d / "real.pcf", "x");
   ASSERT_EQ(symlink((d / "real.pcf").c_str(), (d / "link.pcf").c_str()), 0);
-  BufFile *f = FontFileOpen((d / "link.pcf").c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(BufFileGetByte(f), 'x');
-  FontFileClose(f);
+  OpenWatch fifo(d / "fifo");
+  EXPECT_EQ(FontFileOpen((d / "fifo").c_str(), K::Other), nullptr);
+  EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str(), K::Link), nullptr);
+  // Listed as a regular file, a link by the time it is opened.
+  EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str(), K::Regular), nullptr);
+  EXPECT_EQ(fifo.opens(), 0);
+  // Without a listing the file is checked once it is open.
+  EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str(), K::Unknown), nullptr);
+  EXPECT_EQ(fifo.opens(), 1);
+  EXPECT_EQ(FontFileOpen((d / "real.pcf").c_str(), K::Other), nullptr);
+  for (K kind : {K::Regular, K::Link, K::Unknown}) {
+    for (const char *name : {"real.pcf", "link.pcf"}) {
+      BufFile *f = FontFileOpen((d / name).c_str(), kind);
+      ASSERT_NE(f, nullptr) << name << " " << static_cast<int>(kind);
+      EXPECT_EQ(BufFileGetByte(f), 'x');
+      FontFileClose(f);
+    }
+  }
 }
 
 TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {

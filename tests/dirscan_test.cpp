@@ -152,14 +152,24 @@ TEST(DirScan, NamesTooLongForTheBuffersAreSkipped) {
             "lorvane: unable to process font " + deep + "/" + tooLong + ", skipping\n");
 }
 
+// Special files, and links to them, are skipped without being opened;
+// links to fonts are followed.
 TEST(DirScan, SpecialFilesWithFontSuffixesAreSkipped) {
-  TempDir dir;
+  TempDir dir, elsewhere;
   ASSERT_EQ(mkfifo((dir / "p.pcf").c_str(), 0600), 0);
   MakeDir(dir / "q.snf");
+  ASSERT_EQ(mkfifo((elsewhere / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink((elsewhere / "fifo").c_str(), (dir / "r.pcf").c_str()), 0);
+  writePcf(elsewhere / "font", "linked");
+  ASSERT_EQ(symlink((elsewhere / "font").c_str(), (dir / "s.pcf").c_str()), 0);
+  OpenWatch p(dir / "p.pcf"), fifo(elsewhere / "fifo");
   Indexed r = IndexDirectory(dir);
   EXPECT_EQ(r.run.status, 0);
-  EXPECT_EQ(r.fontsDir, "0\n");
-  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "p.pcf") + SkipMessage(dir, "q.snf"));
+  EXPECT_EQ(r.fontsDir, "1\ns.pcf linked\n");
+  EXPECT_EQ(r.run.stderrText,
+            SkipMessage(dir, "p.pcf") + SkipMessage(dir, "q.snf") + SkipMessage(dir, "r.pcf"));
+  EXPECT_EQ(p.opens(), 0);
+  EXPECT_EQ(fifo.opens(), 0);
 }
 
 }  // namespace

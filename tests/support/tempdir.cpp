@@ -6,7 +6,9 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "lorvane-test-XXXXXX").string();
@@ -59,4 +61,28 @@ int OpenDescriptorCount() {
     n++;
   }
   return n;
+}
+
+OpenWatch::OpenWatch(const std::string &path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+  if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN) < 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
+OpenWatch::~OpenWatch() {
+  if (fd_ >= 0) close(fd_);
+}
+
+int OpenWatch::opens() {
+  if (fd_ < 0) return -1;
+  alignas(inotify_event) char buffer[4096];
+  for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+    for (char *p = buffer; p < buffer + n;) {
+      auto *event = reinterpret_cast<inotify_event *>(p);
+      if (event->mask & IN_OPEN) count_++;
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  return count_;
 }

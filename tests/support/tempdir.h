@@ -29,3 +29,19 @@ std::vector<std::string> ListDir(const std::string &path);
 
 // The number of file descriptors this process has open.
 int OpenDescriptorCount();
+
+// Counts the opens of one file (by anyone, through any link to it) from its
+// construction on: a check that a file is never opened at all.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string &path);
+  ~OpenWatch();
+  OpenWatch(const OpenWatch &) = delete;
+  OpenWatch &operator=(const OpenWatch &) = delete;
+  // Opens seen so far; -1 when the watch could not be set up.
+  int opens();
+
+ private:
+  int fd_;
+  int count_ = 0;
+};
