@@ -10,38 +10,6 @@ constexpr uint64_t kChunk = uint64_t{1} << 30;
 constexpr size_t kFirstBlock = 4096;
 }  // namespace
 
-uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
-  unsigned char b[4];
-  BufFile *f = r->file;
-  if (__builtin_expect(f->remaining >= 4, 1)) {
-    std::memcpy(b, f->cursor, 4);
-    f->cursor += 4;
-    f->remaining -= 4;
-    r->position += 4;
-  } else {
-    for (auto &c : b) c = static_cast<unsigned char>(FontReaderByte(r));
-  }
-  if (msbFirst)
-    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
-  return uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
-}
-
-uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
-  unsigned first, second;
-  BufFile *f = r->file;
-  if (__builtin_expect(f->remaining >= 2, 1)) {
-    first = f->cursor[0];
-    second = f->cursor[1];
-    f->cursor += 2;
-    f->remaining -= 2;
-    r->position += 2;
-  } else {
-    first = FontReaderByte(r);
-    second = FontReaderByte(r);
-  }
-  return static_cast<uint16_t>(msbFirst ? first << 8 | second : second << 8 | first);
-}
-
 bool FontReaderRead(FontReader *r, void *buf, size_t count) {
   auto *out = static_cast<char *>(buf);
   while (count > 0) {

@@ -43,9 +43,40 @@ inline unsigned FontReaderByte(FontReader *r) {
   return static_cast<unsigned>(c);
 }
 
-// Unsigned numbers of 2 and 4 bytes in either byte order.
-uint32_t FontReaderGet32(FontReader *r, bool msbFirst);
-uint16_t FontReaderGet16(FontReader *r, bool msbFirst);
+// Unsigned numbers of 2 and 4 bytes in either byte order.  Inline: the
+// readers take most numbers one at a time, and nearly always the buffer
+// holds them whole.
+inline uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
+  unsigned char b[4];
+  BufFile *f = r->file;
+  if (__builtin_expect(f->remaining >= 4, 1)) {
+    __builtin_memcpy(b, f->cursor, 4);
+    f->cursor += 4;
+    f->remaining -= 4;
+    r->position += 4;
+  } else {
+    for (auto &c : b) c = static_cast<unsigned char>(FontReaderByte(r));
+  }
+  if (msbFirst)
+    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+  return uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
+}
+
+inline uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
+  unsigned first, second;
+  BufFile *f = r->file;
+  if (__builtin_expect(f->remaining >= 2, 1)) {
+    first = f->cursor[0];
+    second = f->cursor[1];
+    f->cursor += 2;
+    f->remaining -= 2;
+    r->position += 2;
+  } else {
+    first = FontReaderByte(r);
+    second = FontReaderByte(r);
+  }
+  return static_cast<uint16_t>(msbFirst ? first << 8 | second : second << 8 | first);
+}
 
 // Exactly count bytes into buf, or false (the data ended).
 bool FontReaderRead(FontReader *r, void *buf, size_t count);
@@ -73,6 +104,7 @@ bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size)
 
 template <class T>
 bool FontReaderReserveN(FontPtr<T> &array, size_t *capacity, size_t need) {
+  if (need <= *capacity) return true;  // the common case, once per record
   void *p = array.get();
   bool ok = FontReaderReserve(&p, capacity, need, sizeof(T));
   array.release();

@@ -8,11 +8,25 @@
 
 namespace {
 int fdOf(BufFile *f) { return static_cast<int>(reinterpret_cast<intptr_t>(f->state)); }
+
+// Closed stream records kept for the next streams.  A run opens one font
+// after another, each a raw stream with at most one filter on it, and a
+// record (its buffer inline) is too large for the allocator's fast path:
+// taking and returning two records per font cost more than the rest of the
+// stream set-up.
+constexpr int kSpareFiles = 2;
+BufFile *spareFiles[kSpareFiles];
+int spareCount = 0;
 }  // namespace
+
+void BufFileDropSpares() {
+  while (spareCount > 0) FontFree(spareFiles[--spareCount]);
+}
 
 BufFile *BufFileCreate(void *state, BufFileFillProc fill, BufFileSkipProc skip,
                        BufFileCloseProc close) {
-  auto *f = static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  auto *f = spareCount > 0 ? spareFiles[--spareCount]
+                           : static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
   if (!f) return nullptr;
   f->state = state;
   f->fill = fill;
@@ -111,5 +125,8 @@ int BufFileSkipByFilling(BufFile *f, int count) {
 
 void BufFileClose(BufFile *f, int doClose) {
   f->close(f, doClose);
-  FontFree(f);
+  if (spareCount < kSpareFiles)
+    spareFiles[spareCount++] = f;
+  else
+    FontFree(f);
 }

@@ -51,7 +51,10 @@ inline int BufFileGetByte(BufFile *f) {
 // Up to count bytes into buf; fewer only at the end of the data.
 int BufFileRead(BufFile *f, char *buf, int count);
 inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }
+// Closes the stream; its record is kept for a later BufFileCreate.
 void BufFileClose(BufFile *f, int doClose);
+// Releases the kept records (tests that count allocations start from none).
+void BufFileDropSpares();
 
 // Skip for streams that can only produce bytes by filling: passes over the
 // buffered bytes in bulk and fills again as often as needed.  Returns count,

@@ -43,6 +43,19 @@ TEST(Atoms, TheHashSeesEveryByte) {
   EXPECT_NE(AtomHash("-a-fixed-medium-r-normal--13-120-75-75-C-60-ISO8859-1", 53),
             AtomHash("-b-fixed-medium-r-normal--13-120-75-75-C-60-ISO8859-1", 53));
   EXPECT_NE(AtomHash("\xE9", 1), AtomHash("\x17", 1));
+  // Taken four bytes a step, the value is still h * 31 + byte over every
+  // byte, whatever the length and the alignment of the text.
+  std::string bytes;
+  for (int i = 0; i < 64; i++) bytes += static_cast<char>(i * 97 + 200);
+  for (size_t start = 0; start < 4; start++) {
+    for (size_t length = 0; start + length <= bytes.size(); length++) {
+      uint32_t h = 0;
+      for (size_t i = 0; i < length; i++) h = h * 31u + static_cast<unsigned char>(bytes[start + i]);
+      ASSERT_EQ(AtomHash(bytes.data() + start, static_cast<unsigned>(length)),
+                static_cast<int>(h & 0x7FFFFFFFu))
+          << start << " " << length;
+    }
+  }
 }
 
 TEST(Atoms, NamesComeBackByteForByte) {

@@ -15,10 +15,20 @@ constexpr int kScanBuckets = 1024;
 
 struct ScanEntry {
   ScanEntry *next;
-  char *baseName;
+  char *baseName;  // stored right after the entry, in the same allocation
   FontRenderer *renderer;
   FontFileKind kind;  // of the chosen file, as the listing told it
+  uint32_t nameHash;  // of the whole base name, tried before comparing
 };
+
+// The bucket number keeps only the last ten bytes of a name, so names that
+// end alike ("font10", "font20" ...) share buckets: a hash of every byte
+// spares most of the comparisons within a bucket.
+uint32_t wholeNameHash(const char *name, size_t length) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < length; i++) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
+  return h;
+}
 
 // The buckets of one scan and the entries on them.
 struct ScanBuckets {
@@ -29,7 +39,6 @@ struct ScanBuckets {
     for (int i = 0; i < kScanBuckets; i++) {
       for (ScanEntry *e = heads[i]; e;) {
         ScanEntry *next = e->next;
-        FontFree(e->baseName);
         FontFree(e);
         e = next;
       }
@@ -42,8 +51,6 @@ struct ScanBuckets {
 struct DirCloser {
   void operator()(DIR *d) const { closedir(d); }
 };
-
-char *MakeName(const char *name) { return FontFileSaveString(name); }
 
 void Estrip(const char *suffix, char *name) { name[std::strlen(name) - std::strlen(suffix)] = '\0'; }
 
@@ -66,7 +73,9 @@ bool GetFontName(const char *path, char *fontName, FontFileKind kind) {
   // property is found by its atom, without turning every name into text.
   // Looked up without interning, so that the atom table is left as the
   // readers made it; none means that no font read so far has the property.
-  Atom fontAtom = MakeAtom("FONT", 4, 0);
+  // Atoms are never removed, so once found it is not looked up again.
+  static Atom fontAtom = None;
+  if (fontAtom == None) fontAtom = MakeAtom("FONT", 4, 0);
   bool found = false;
   for (int i = 0; fontAtom != None && i < info.propCount; i++) {
     if (!info.isStringProp[i] || info.props[i].name != fontAtom) continue;
@@ -140,9 +149,11 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     char baseName[sizeof file->d_name];
     std::strcpy(baseName, file->d_name);
     Estrip(renderer->suffix, baseName);
+    size_t baseLength = std::strlen(baseName);
+    uint32_t nameHash = wholeNameHash(baseName, baseLength);
     ScanEntry **link = &buckets.heads[Hash(baseName)];
     for (; *link; link = &(*link)->next)
-      if (std::strcmp((*link)->baseName, baseName) == 0) break;
+      if ((*link)->nameHash == nameHash && std::strcmp((*link)->baseName, baseName) == 0) break;
     FontFileKind kind = FontFileKindOfListing(file->d_type);
     if (*link) {
       if ((*link)->renderer->preference > renderer->preference) {
@@ -151,13 +162,11 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
       }
       continue;
     }
-    auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry)));
+    auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry) + baseLength + 1));
     if (!entry) return false;
-    entry->baseName = MakeName(baseName);
-    if (!entry->baseName) {
-      FontFree(entry);
-      return false;
-    }
+    entry->baseName = reinterpret_cast<char *>(entry + 1);
+    std::memcpy(entry->baseName, baseName, baseLength + 1);
+    entry->nameHash = nameHash;
     entry->renderer = renderer;
     entry->kind = kind;
     entry->next = nullptr;

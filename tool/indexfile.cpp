@@ -76,7 +76,10 @@ bool writeFontsDir(FILE *file, const FontTable *table) {
   if (std::fprintf(file, "%d\n", table->count) < 0) return false;
   for (int i = 0; i < table->count; i++) {
     const FontEntry &e = table->entries[i];
-    if (std::fprintf(file, "%s %s\n", e.u.bitmap.fileName, e.name.text) < 0) return false;
+    // A line per font: put together, not formatted.
+    if (std::fputs(e.u.bitmap.fileName, file) < 0 || std::putc(' ', file) == EOF ||
+        std::fputs(e.name.text, file) < 0 || std::putc('\n', file) == EOF)
+      return false;
   }
   return true;
 }

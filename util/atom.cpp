@@ -47,13 +47,28 @@ size_t blockRoom = 0;
 // here).  Names that differ in their last byte land in neighbouring slots,
 // so the glyph names of a font, interned and looked up in file order, touch
 // the table and the records in order instead of at random.
+// Four bytes a step give the same value with a quarter of the multiplies in
+// the chain of dependent steps: h * 31^4 + b0 * 31^3 + b1 * 31^2 + b2 * 31 + b3.
 int Hash(const char *string, int len) {
+  auto *s = reinterpret_cast<const unsigned char *>(string);
   uint32_t h = 0;
-  while (len--) h = h * 31u + static_cast<unsigned char>(*string++);
+  for (; len >= 4; len -= 4, s += 4)
+    h = h * 923521u + s[0] * 29791u + s[1] * 961u + s[2] * 31u + s[3];
+  for (; len > 0; --len) h = h * 31u + *s++;
   return static_cast<int>(h & 0x7FFFFFFFu);
 }
 
+// Most names are short (property names, glyph names): up to 16 bytes are
+// compared as two overlapping pairs of words, without a call.
 int NameEqual(const char *a, const char *b, int l) {
+  if (l >= 8 && l <= 16) {
+    uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&a1, a + l - 8, 8);
+    std::memcpy(&b1, b + l - 8, 8);
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0 ? 1 : 0;
+  }
   return std::memcmp(a, b, static_cast<size_t>(l)) == 0 ? 1 : 0;
 }
 
