@@ -43,7 +43,16 @@ inline unsigned FontReaderByte(FontReader *r) {
   return static_cast<unsigned>(c);
 }
 
-// Unsigned numbers of 2 and 4 bytes in either byte order.  Inline: the
+// Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
+inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {
+  if (msbFirst) return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+  return uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
+}
+inline uint16_t FontLoad16(const unsigned char *b, bool msbFirst) {
+  return static_cast<uint16_t>(msbFirst ? b[0] << 8 | b[1] : b[1] << 8 | b[0]);
+}
+
+// The same from the stream.  Inline: the
 // readers take most numbers one at a time, and nearly always the buffer
 // holds them whole.
 inline uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
@@ -57,25 +66,23 @@ inline uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
   } else {
     for (auto &c : b) c = static_cast<unsigned char>(FontReaderByte(r));
   }
-  if (msbFirst)
-    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
-  return uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
+  return FontLoad32(b, msbFirst);
 }
 
 inline uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
-  unsigned first, second;
+  unsigned char b[2];
   BufFile *f = r->file;
   if (__builtin_expect(f->remaining >= 2, 1)) {
-    first = f->cursor[0];
-    second = f->cursor[1];
+    b[0] = f->cursor[0];
+    b[1] = f->cursor[1];
     f->cursor += 2;
     f->remaining -= 2;
     r->position += 2;
   } else {
-    first = FontReaderByte(r);
-    second = FontReaderByte(r);
+    b[0] = static_cast<unsigned char>(FontReaderByte(r));
+    b[1] = static_cast<unsigned char>(FontReaderByte(r));
   }
-  return static_cast<uint16_t>(msbFirst ? first << 8 | second : second << 8 | first);
+  return FontLoad16(b, msbFirst);
 }
 
 // Exactly count bytes into buf, or false (the data ended).

@@ -48,13 +48,16 @@ uint16_t pcfGetINT16(FontReader *r, uint32_t format) {
   return FontReaderGet16(r, msbFirst(format));
 }
 
-void pcfGetMetric(FontReader *r, uint32_t format, xCharInfo *metric) {
-  metric->leftBearing = static_cast<int16_t>(pcfGetINT16(r, format));
-  metric->rightBearing = static_cast<int16_t>(pcfGetINT16(r, format));
-  metric->width = static_cast<int16_t>(pcfGetINT16(r, format));
-  metric->ascent = static_cast<int16_t>(pcfGetINT16(r, format));
-  metric->descent = static_cast<int16_t>(pcfGetINT16(r, format));
-  metric->attributes = pcfGetINT16(r, format);
+// A metric record: six 16-bit numbers.
+constexpr size_t kMetricBytes = 12;
+
+void pcfLoadMetric(const unsigned char *b, bool msb, xCharInfo *metric) {
+  metric->leftBearing = static_cast<int16_t>(FontLoad16(b, msb));
+  metric->rightBearing = static_cast<int16_t>(FontLoad16(b + 2, msb));
+  metric->width = static_cast<int16_t>(FontLoad16(b + 4, msb));
+  metric->ascent = static_cast<int16_t>(FontLoad16(b + 6, msb));
+  metric->descent = static_cast<int16_t>(FontLoad16(b + 8, msb));
+  metric->attributes = FontLoad16(b + 10, msb);
 }
 
 // The table of contents, grown as its entries arrive: a count of 2^31 in a
@@ -155,29 +158,35 @@ bool pcfGetAccel(FontInfo *info, FontReader *r, const TableEntry *tables, uint32
   format = pcfGetLSB32(r);
   uint32_t kind = format & PCF_FORMAT_MASK;
   if (kind != PCF_DEFAULT_FORMAT && kind != PCF_ACCEL_W_INKBOUNDS) return false;
-  info->noOverlap = FontReaderByte(r) & 1;
-  info->constantMetrics = FontReaderByte(r) & 1;
-  info->terminalFont = FontReaderByte(r) & 1;
-  info->constantWidth = FontReaderByte(r) & 1;
-  info->inkInside = FontReaderByte(r) & 1;
-  info->inkMetrics = FontReaderByte(r) & 1;
-  info->drawDirection = FontReaderByte(r) & 3;
+  // Read whole, then taken apart: eight flag bytes (the last is padding),
+  // three 32-bit numbers, then two metrics, or four with the ink bounds.
+  unsigned char b[8 + 3 * 4 + 4 * kMetricBytes];
+  size_t length = kind == PCF_ACCEL_W_INKBOUNDS ? sizeof b : sizeof b - 2 * kMetricBytes;
+  if (!FontReaderRead(r, b, length)) return false;
+  bool msb = msbFirst(format);
+  info->noOverlap = b[0] & 1;
+  info->constantMetrics = b[1] & 1;
+  info->terminalFont = b[2] & 1;
+  info->constantWidth = b[3] & 1;
+  info->inkInside = b[4] & 1;
+  info->inkMetrics = b[5] & 1;
+  info->drawDirection = b[6] & 3;
   info->anamorphic = 0;
   info->cachable = 1;
-  FontReaderByte(r);  // padding
-  info->fontAscent = static_cast<int16_t>(pcfGetINT32(r, format));
-  info->fontDescent = static_cast<int16_t>(pcfGetINT32(r, format));
-  info->maxOverlap = static_cast<int16_t>(pcfGetINT32(r, format));
-  pcfGetMetric(r, format, &info->minBounds);
-  pcfGetMetric(r, format, &info->maxBounds);
+  info->fontAscent = static_cast<int16_t>(FontLoad32(b + 8, msb));
+  info->fontDescent = static_cast<int16_t>(FontLoad32(b + 12, msb));
+  info->maxOverlap = static_cast<int16_t>(FontLoad32(b + 16, msb));
+  const unsigned char *metrics = b + 20;
+  pcfLoadMetric(metrics, msb, &info->minBounds);
+  pcfLoadMetric(metrics + kMetricBytes, msb, &info->maxBounds);
   if (kind == PCF_ACCEL_W_INKBOUNDS) {
-    pcfGetMetric(r, format, &info->inkMinBounds);
-    pcfGetMetric(r, format, &info->inkMaxBounds);
+    pcfLoadMetric(metrics + 2 * kMetricBytes, msb, &info->inkMinBounds);
+    pcfLoadMetric(metrics + 3 * kMetricBytes, msb, &info->inkMaxBounds);
   } else {
     info->inkMinBounds = info->minBounds;
     info->inkMaxBounds = info->maxBounds;
   }
-  return !r->ended;
+  return true;
 }
 
 // 64-bit: the full range 0..0xFFFF x 0..0xFFFF holds 2^32 codes.
@@ -204,23 +213,15 @@ bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   // Tolerated: a backward range covers no code, so the font is read with no
   // codes, and then not all of its codes exist.
   info->allExist = codes > 0;
-  // 0xFFFF (no glyph) reads the same in both byte orders, so four indexes
-  // are checked at once: a 64-bit word holds them in its four 16-bit lanes
-  // whatever the host's byte order, and a lane of all ones is a zero lane of
-  // the complement.
-  unsigned char chunk[4096];
-  uint64_t missing = 0;
+  // 0xFFFF (no glyph) reads the same in both byte orders, so the indexes
+  // are compared as they lie; the loop has no early exit, so the compiler
+  // compares whole vectors of them.
+  uint16_t chunk[2048];
+  unsigned missing = 0;
   for (uint64_t left = codes * 2; left > 0;) {
     size_t want = left < sizeof chunk ? static_cast<size_t>(left) : sizeof chunk;
     if (!FontReaderRead(r, chunk, want)) return false;
-    size_t i = 0;
-    for (; i + 8 <= want; i += 8) {
-      uint64_t word;
-      std::memcpy(&word, chunk + i, 8);
-      uint64_t x = ~word;
-      missing |= (x - 0x0001000100010001u) & ~x & 0x8000800080008000u;
-    }
-    for (; i < want; i += 2) missing |= (chunk[i] & chunk[i + 1]) == 0xFF;
+    for (size_t i = 0; i < want / 2; i++) missing |= chunk[i] == 0xFFFF;
     left -= want;
   }
   if (missing) info->allExist = 0;

@@ -134,12 +134,35 @@ int ResizeReverseMap() {
   return 1;
 }
 
+// Recently found records, in front of the table, by the length and the
+// first and last eight bytes of their text.  Every font of a directory
+// brings the same property names and mostly the same values; finding one
+// here spares hashing the whole text and probing the table.  A miss costs a
+// few instructions, and the table answers.
+constexpr int kRecentBits = 8;
+AtomRecord *recent[1 << kRecentBits];
+
+unsigned recentSlot(const char *s, int length) {
+  uint64_t head = 0, tail = 0;
+  if (length >= 8) {
+    std::memcpy(&head, s, 8);
+    std::memcpy(&tail, s + length - 8, 8);
+  } else {
+    std::memcpy(&head, s, static_cast<size_t>(length));
+  }
+  uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^
+               static_cast<uint64_t>(length);
+  return static_cast<unsigned>(h >> (64 - kRecentBits));
+}
+
 }  // namespace
 
 Atom MakeAtom(const char *string, unsigned len, int makeit) {
   // Lengths beyond int range cannot be stored in a record; no caller has one.
   if (len > static_cast<unsigned>(INT32_MAX - static_cast<int>(sizeof(AtomRecord)) - 1)) return None;
   int length = static_cast<int>(len);
+  AtomRecord *&seen = recent[recentSlot(string, length)];
+  if (seen && seen->length == length && NameEqual(seen->name, string, length)) return seen->atom;
   int hash = Hash(string, length);
   int h = 0;
   if (hashTable) {
@@ -149,8 +172,10 @@ Atom MakeAtom(const char *string, unsigned len, int makeit) {
       for (;;) {
         AtomRecord *rec = hashTable[h];
         ++slotsVisited;
-        if (rec->hash == hash && rec->length == length && NameEqual(rec->name, string, length))
+        if (rec->hash == hash && rec->length == length && NameEqual(rec->name, string, length)) {
+          seen = rec;
           return rec->atom;
+        }
         if (!r) r = probeStep(hash, rehash);
         h += r;
         if (h >= hashSize) h -= hashSize;
@@ -181,6 +206,7 @@ Atom MakeAtom(const char *string, unsigned len, int makeit) {
   hashTable[h] = rec;
   hashUsed++;
   reverseMap[rec->atom] = rec;
+  seen = rec;
   return rec->atom;
 }
 
