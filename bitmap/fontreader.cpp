@@ -81,6 +81,23 @@ bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outO
   return true;
 }
 
+bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory) {
+  BufFile *f = r->file;
+  *outOfMemory = false;
+  if (count <= static_cast<uint64_t>(f->remaining)) {
+    block->bytes = reinterpret_cast<const char *>(f->cursor);
+    f->cursor += count;
+    f->remaining -= static_cast<int>(count);
+    r->position += count;
+    return true;
+  }
+  char *bytes = nullptr;
+  if (!FontReaderReadBlock(r, count, &bytes, outOfMemory)) return false;
+  block->owned.reset(bytes);
+  block->bytes = bytes;
+  return true;
+}
+
 bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size) {
   if (need <= *capacity) return true;
   size_t grown = *capacity < 16 ? 16 : *capacity;

@@ -99,6 +99,16 @@ bool FontReaderSkipTo(FontReader *r, uint64_t offset);
 // which.
 bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory);
 
+// A block of bytes of the file.  Where the stream's buffer holds it whole it
+// is used where it lies, valid until the stream is read again (a font's
+// string pool nearly always is, and is only looked at before reading on);
+// otherwise it is read as FontReaderReadBlock reads, into `owned`.
+struct FontBlock {
+  const char *bytes = nullptr;
+  FontPtr<char> owned;
+};
+bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory);
+
 // *product = a * b; false when that does not fit in 64 bits.
 inline bool FontSizeMul(uint64_t a, uint64_t b, uint64_t *product) {
   return !__builtin_mul_overflow(a, b, product);

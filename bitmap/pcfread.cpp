@@ -129,18 +129,16 @@ bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, u
   if (nprops % 4 != 0) FontReaderSkip(r, 4 - nprops % 4);  // records padded to 4 bytes
   int32_t poolSize = pcfGetINT32(r, format);
   if (r->ended || poolSize < 0) return false;
-  char *poolBytes = nullptr;
+  FontBlock pool;
   bool outOfMemory = false;
-  if (!FontReaderReadBlock(r, static_cast<uint32_t>(poolSize), &poolBytes, &outOfMemory))
-    return false;
-  FontPtr<char> pool(poolBytes);
+  if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory)) return false;
 
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    p.name = FontPoolAtom(pool.get(), static_cast<uint32_t>(poolSize), p.name);
+    p.name = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), p.name);
     if (p.name == None) return false;
     if (isString.get()[i]) {
-      Atom value = FontPoolAtom(pool.get(), static_cast<uint32_t>(poolSize), static_cast<uint32_t>(p.value));
+      Atom value = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), static_cast<uint32_t>(p.value));
       if (value == None) return false;
       p.value = static_cast<int32_t>(value);
     }

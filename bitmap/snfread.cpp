@@ -136,17 +136,15 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
     flagWords.get()[i] = word(record + 8);
     isString.get()[i] = static_cast<char>(record[8]);
   }
-  char *poolBytes = nullptr;
+  FontBlock pool;
   bool outOfMemory = false;
-  if (!FontReaderReadBlock(r, poolSize, &poolBytes, &outOfMemory))
-    return outOfMemory ? AllocFailure : BadFont;
-  FontPtr<char> pool(poolBytes);
+  if (!FontReaderTakeBlock(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    p.name = FontPoolAtom(pool.get(), poolSize, p.name);
+    p.name = FontPoolAtom(pool.bytes, poolSize, p.name);
     if (p.name == None) return BadFont;
     if (flagWords.get()[i] != 0) {
-      Atom value = FontPoolAtom(pool.get(), poolSize, static_cast<uint32_t>(p.value));
+      Atom value = FontPoolAtom(pool.bytes, poolSize, static_cast<uint32_t>(p.value));
       if (value == None) return BadFont;
       p.value = static_cast<int32_t>(value);
     }

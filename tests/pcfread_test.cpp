@@ -56,6 +56,22 @@ TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
   EXPECT_TRUE(SameMetric(r.info.maxBounds, font.bdfAccel->maxBounds));
 }
 
+// The string pool is used where it lies when the stream's buffer holds it
+// whole, and read into a block of its own when it spans fills.
+TEST(PcfRead, ThePoolReadsTheSameWhateverTheFillsHold) {
+  std::string bytes = WritePcf(TypicalPcf(kName));
+  PcfRead whole(bytes);
+  ASSERT_EQ(whole.status, Successful);
+  std::string expected = PropertiesText(whole.info);
+  EXPECT_NE(expected.find(std::string("FONT ") + kName + "\n"), std::string::npos);
+  for (int chunk : {1, 7, 100, 1000}) {
+    ReadResult r;
+    ReadInfo(pcfReadFontInfo, bytes, &r, chunk);
+    ASSERT_EQ(r.status, Successful) << chunk;
+    EXPECT_EQ(PropertiesText(r.info), expected) << chunk;
+  }
+}
+
 TEST(PcfRead, FontWithoutGlyphTablesIsRead) {
   PcfRead r(WritePcf(minimalPcf()));
   ASSERT_EQ(r.status, Successful);

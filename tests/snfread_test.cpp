@@ -58,6 +58,20 @@ TEST(SnfRead, HeaderFieldsAndPropertiesAreRead) {
   EXPECT_EQ(IntProperty(r.info, "PIXEL_SIZE"), 13);
 }
 
+TEST(SnfRead, ThePoolReadsTheSameWhateverTheFillsHold) {
+  std::string bytes = WriteSnf(TypicalSnf(kName));
+  SnfRead whole(bytes);
+  ASSERT_EQ(whole.status, Successful);
+  std::string expected = PropertiesText(whole.info);
+  EXPECT_NE(expected.find(std::string("FONT ") + kName + "\n"), std::string::npos);
+  for (int chunk : {1, 7, 100, 1000}) {
+    ReadResult r;
+    ReadInfo(snfReadFontInfo, bytes, &r, chunk);
+    ASSERT_EQ(r.status, Successful) << chunk;
+    EXPECT_EQ(PropertiesText(r.info), expected) << chunk;
+  }
+}
+
 TEST(SnfRead, InkBoundsFollowThePropertiesWhenAnnounced) {
   SnfFont font = TypicalSnf(kName);
   font.flags |= 1u << 3;

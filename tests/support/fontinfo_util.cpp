@@ -9,9 +9,9 @@ ReadResult::~ReadResult() {
   if (status == Successful) FontInfoFreeProps(&info);
 }
 
-void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out) {
+void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out, int chunk) {
   std::memset(&out->info, 0, sizeof out->info);
-  BufFile *f = MemBufOpen(bytes.data(), bytes.size());
+  BufFile *f = MemBufOpen(bytes.data(), bytes.size(), chunk);
   if (!f) throw std::runtime_error("out of memory");
   out->status = reader(&out->info, f);
   BufFileClose(f, 1);
@@ -44,4 +44,21 @@ bool SameMetric(const xCharInfo &a, const GenMetric &b) {
   return a.leftBearing == b.leftBearing && a.rightBearing == b.rightBearing &&
          a.width == b.width && a.ascent == b.ascent && a.descent == b.descent &&
          a.attributes == b.attributes;
+}
+
+std::string PropertiesText(const FontInfo &info) {
+  std::string text;
+  for (int i = 0; i < info.propCount; i++) {
+    const char *name = NameForAtom(info.props[i].name);
+    text += name ? name : "?";
+    text += ' ';
+    if (info.isStringProp[i]) {
+      const char *value = NameForAtom(static_cast<Atom>(info.props[i].value));
+      text += value ? value : "?";
+    } else {
+      text += std::to_string(info.props[i].value);
+    }
+    text += '\n';
+  }
+  return text;
 }

@@ -18,7 +18,8 @@ struct ReadResult {
   ~ReadResult();
 };
 typedef int (*InfoReader)(FontInfo *, BufFile *);
-void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out);
+// The stream delivers `chunk` bytes per fill (see MemBufOpen).
+void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out, int chunk = BUFFILESIZE);
 
 // The text of a string property, or nothing.
 std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name);
@@ -27,3 +28,5 @@ std::optional<int32_t> IntProperty(const FontInfo &info, const std::string &name
 
 // Whether read metrics equal the metrics a generator wrote.
 bool SameMetric(const xCharInfo &a, const GenMetric &b);
+// Every property as a line "NAME value", in order, string values as text.
+std::string PropertiesText(const FontInfo &info);
