@@ -1,5 +1,7 @@
 #include "bitmap/bitmapfunc.h"
 
+#include <fcntl.h>
+
 #include "bitmap/bdfread.h"
 #include "bitmap/pcfread.h"
 #include "bitmap/snfread.h"
@@ -39,13 +41,13 @@ bool BitmapRegisterFontFileFunctions() {
 }
 
 int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {
-  return BitmapGetInfoListed(info, fileName, FontFileKind::Unknown);
+  return BitmapGetInfoListed(info, AT_FDCWD, fileName, FontFileKind::Unknown);
 }
 
-int BitmapGetInfoListed(FontInfo *info, const char *fileName, FontFileKind kind) {
+int BitmapGetInfoListed(FontInfo *info, int dirFd, const char *fileName, FontFileKind kind) {
   int row = rowOf(FontFileMatchRenderer(fileName));
   if (row < 0) return BadFont;
-  BufFile *file = FontFileOpen(fileName, kind);
+  BufFile *file = FontFileOpenAt(dirFd, fileName, kind);
   if (!file) return BadFont;
   int status = readers[row].readInfo(info, file);
   FontFileClose(file);

@@ -27,9 +27,10 @@ bool BitmapRegisterFontFileFunctions();
 
 // Fills `info` for the font file at `fileName`; fpe and entry are unused.
 int BitmapGetInfoBitmap(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
-// The same for a file of which a directory listing told `kind` (see
-// FontFileOpen).
-int BitmapGetInfoListed(FontInfo *info, const char *fileName, FontFileKind kind);
+// The same for a file named `fileName` in the open directory `dirFd` (or
+// AT_FDCWD), of which the directory's listing told `kind` (see
+// FontFileOpenAt).
+int BitmapGetInfoListed(FontInfo *info, int dirFd, const char *fileName, FontFileKind kind);
 int BitmapGetInfoScalable(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);
 int BitmapOpenBitmap(void *fpe, FontRec **font, const char *fileName);
 int BitmapOpenScalable(void *fpe, FontRec **font, const char *fileName);

@@ -30,23 +30,23 @@ bool isRegular(int statResult, const struct stat &st) { return statResult == 0 &
 // open fails and the link is treated as such; a FIFO or directory put in
 // its place reads as no data, and a device node cannot be made there
 // without the privilege to make devices.
-int openRegularFile(const char *path, FontFileKind kind) {
+int openRegularFile(int dirFd, const char *path, FontFileKind kind) {
   struct stat st;
   switch (kind) {
     case FontFileKind::Other:
       return -1;
     case FontFileKind::Regular: {
-      int fd = ::open(path, kOpenFlags | O_NOFOLLOW);
+      int fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
       if (fd >= 0 || errno != ELOOP) return fd;
       [[fallthrough]];
     }
     case FontFileKind::Link:
-      if (!isRegular(::stat(path, &st), st)) return -1;
+      if (!isRegular(::fstatat(dirFd, path, &st, 0), st)) return -1;
       break;
     case FontFileKind::Unknown:
       break;
   }
-  int fd = ::open(path, kOpenFlags);
+  int fd = ::openat(dirFd, path, kOpenFlags);
   if (fd < 0) return -1;
   if (!isRegular(::fstat(fd, &st), st)) {
     ::close(fd);
@@ -71,8 +71,10 @@ FontFileKind FontFileKindOfListing(unsigned char type) {
   }
 }
 
-BufFile *FontFileOpen(const char *path, FontFileKind kind) {
-  int fd = openRegularFile(path, kind);
+BufFile *FontFileOpen(const char *path, FontFileKind kind) { return FontFileOpenAt(AT_FDCWD, path, kind); }
+
+BufFile *FontFileOpenAt(int dirFd, const char *path, FontFileKind kind) {
+  int fd = openRegularFile(dirFd, path, kind);
   if (fd < 0) return nullptr;
   BufFile *raw = BufFileOpenRead(fd);
   if (!raw) {

@@ -166,14 +166,21 @@ TEST(FontFileOpen, TheListingIsTrustedAndLinksAreCheckedBeforeOpening) {
   EXPECT_EQ(FontFileOpen((d / "fifo.pcf").c_str(), K::Unknown), nullptr);
   EXPECT_EQ(fifo.opens(), 1);
   EXPECT_EQ(FontFileOpen((d / "real.pcf").c_str(), K::Other), nullptr);
+  // By path, and by name from the open directory.
+  int dirFd = open(d.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dirFd, 0);
   for (K kind : {K::Regular, K::Link, K::Unknown}) {
     for (const char *name : {"real.pcf", "link.pcf"}) {
-      BufFile *f = FontFileOpen((d / name).c_str(), kind);
-      ASSERT_NE(f, nullptr) << name << " " << static_cast<int>(kind);
-      EXPECT_EQ(BufFileGetByte(f), 'x');
-      FontFileClose(f);
+      for (BufFile *f : {FontFileOpen((d / name).c_str(), kind), FontFileOpenAt(dirFd, name, kind)}) {
+        ASSERT_NE(f, nullptr) << name << " " << static_cast<int>(kind);
+        EXPECT_EQ(BufFileGetByte(f), 'x');
+        FontFileClose(f);
+      }
     }
+    EXPECT_EQ(FontFileOpenAt(dirFd, "fifo.pcf", kind == K::Unknown ? K::Link : kind), nullptr);
   }
+  EXPECT_EQ(fifo.opens(), 1);
+  close(dirFd);
 }
 
 TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {

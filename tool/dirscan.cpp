@@ -65,10 +65,10 @@ bool fitsFontsDirLine(const char *fileName, const char *fontName) {
   return !std::strpbrk(fileName, " \t\n\v\f\r") && !std::strpbrk(fontName, "\n\r");
 }
 
-bool GetFontName(const char *path, char *fontName, FontFileKind kind) {
+bool GetFontName(int dirFd, const char *path, char *fontName, FontFileKind kind) {
   FontInfo info;
   std::memset(&info, 0, sizeof info);
-  if (BitmapGetInfoListed(&info, path, kind) != Successful) return false;
+  if (BitmapGetInfoListed(&info, dirFd, path, kind) != Successful) return false;
   // Property names are atoms, and equal texts have equal atoms: the FONT
   // property is found by its atom, without turning every name into text.
   // Looked up without interning, so that the atom table is left as the
@@ -120,11 +120,12 @@ unsigned Hash(const char *name) {
   return h & 0x3FF;
 }
 
-bool ProcessFile(const char *dirname, const char *filename, FontTable *table, FontFileKind kind) {
+bool ProcessFile(const char *dirname, const char *filename, FontTable *table, FontFileKind kind,
+                 int dirFd) {
   char path[kPathMax];
-  if (!joinPath(path, dirname, filename)) return false;
+  if (!joinPath(path, dirname, filename)) return false;  // the path must fit, however opened
   char fontName[kPathMax];
-  if (!GetFontName(path, fontName, kind)) return false;
+  if (!GetFontName(dirFd, dirFd == AT_FDCWD ? path : filename, fontName, kind)) return false;
   CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
   if (!fitsFontsDirLine(filename, fontName)) return false;
   if (const char *existing = FontNameExists(table, fontName)) {
@@ -172,10 +173,12 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     entry->next = nullptr;
     *link = entry;
   }
-  dir.reset();  // the listing is not needed while the fonts are read
+  // The directory stays open: each font is opened from it by its name.
+  int dirFd = dirfd(dir.get());
+  if (dirFd < 0) dirFd = AT_FDCWD;
 
   auto process = [&](const char *fileName, FontFileKind kind) {
-    if (!ProcessFile(dirname, fileName, table, kind))
+    if (!ProcessFile(dirname, fileName, table, kind, dirFd))
       std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
                    fileName);
   };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <fcntl.h>
 
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
@@ -30,9 +31,11 @@ bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCoun
 
 // The directory scan: one entry per font file kept.
 bool LoadDirectory(const char *dirname, FontTable *table);
-// `kind`: what the listing told of the file (see FontFileOpen).
+// `kind`: what the listing told of the file; `dirFd`: the directory open, so
+// that the file is opened from it by name, or AT_FDCWD to open it by the
+// joined path (see FontFileOpenAt).
 bool ProcessFile(const char *dirname, const char *filename, FontTable *table,
-                 FontFileKind kind = FontFileKind::Unknown);
+                 FontFileKind kind = FontFileKind::Unknown, int dirFd = AT_FDCWD);
 // The driver's 10-bit hash of a name (0..1023).
 unsigned Hash(const char *name);
 
