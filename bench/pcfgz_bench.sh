@@ -12,7 +12,7 @@ set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 build=${1:-build}
 fonts=${2:-1000}
-reps=${3:-31}
+reps=${3:-61}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 "$build/tests/make_samples" bench "$dir" "$fonts" 500 12 24
