@@ -52,9 +52,8 @@ inline uint16_t FontLoad16(const unsigned char *b, bool msbFirst) {
   return static_cast<uint16_t>(msbFirst ? b[0] << 8 | b[1] : b[1] << 8 | b[0]);
 }
 
-// The same from the stream.  Inline: the
-// readers take most numbers one at a time, and nearly always the buffer
-// holds them whole.
+// The same from the stream.  Inline: the readers take most numbers one at a
+// time, and nearly always the buffer holds them whole.
 inline uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
   unsigned char b[4];
   BufFile *f = r->file;

@@ -71,7 +71,7 @@ FontFileKind FontFileKindOfListing(unsigned char type) {
   }
 }
 
-BufFile *FontFileOpen(const char *path, FontFileKind kind) { return FontFileOpenAt(AT_FDCWD, path, kind); }
+BufFile *FontFileOpen(const char *path) { return FontFileOpenAt(AT_FDCWD, path, FontFileKind::Unknown); }
 
 BufFile *FontFileOpenAt(int dirFd, const char *path, FontFileKind kind) {
   int fd = openRegularFile(dirFd, path, kind);

@@ -20,8 +20,9 @@ FontFileKind FontFileKindOfListing(unsigned char type);
 
 // None when the file cannot be opened, is not a regular file, or does not
 // hold the compressed data its name promises.
-BufFile *FontFileOpen(const char *path, FontFileKind kind = FontFileKind::Unknown);
-// The same for `path` taken from the open directory `dirFd` (or AT_FDCWD).
+BufFile *FontFileOpen(const char *path);
+// The same for `path` taken from the open directory `dirFd` (or AT_FDCWD),
+// of which a listing told `kind`.
 // A run that opens every font of one directory walks one path component per
 // font this way instead of the whole path.
 BufFile *FontFileOpenAt(int dirFd, const char *path, FontFileKind kind);

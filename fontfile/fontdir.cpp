@@ -8,22 +8,7 @@ namespace {
 
 constexpr int kTableGrowth = 100;
 
-// A word-at-a-time multiplicative hash: font names are long and mostly
-// alike, and a byte-at-a-time hash would dominate the lookup.
-uint32_t textHash(const char *s) {
-  size_t n = std::strlen(s);
-  uint64_t h = 0x243F6A8885A308D3ull ^ n;
-  for (; n >= 8; n -= 8, s += 8) {
-    uint64_t w;
-    std::memcpy(&w, s, 8);
-    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, s, n);
-  h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
-  return static_cast<uint32_t>(h >> 32) ^ static_cast<uint32_t>(h);
-}
+uint32_t textHash(const char *s) { return FontTextHash(s, std::strlen(s)); }
 
 void dropIndex(FontTable *table) {
   FontFree(table->index);

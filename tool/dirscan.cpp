@@ -18,17 +18,11 @@ struct ScanEntry {
   char *baseName;  // stored right after the entry, in the same allocation
   FontRenderer *renderer;
   FontFileKind kind;  // of the chosen file, as the listing told it
-  uint32_t nameHash;  // of the whole base name, tried before comparing
+  // FontTextHash of the whole base name, tried before comparing: the bucket
+  // number keeps only the last ten bytes of a name, so names that end alike
+  // ("font10", "font20" ...) share buckets.
+  uint32_t nameHash;
 };
-
-// The bucket number keeps only the last ten bytes of a name, so names that
-// end alike ("font10", "font20" ...) share buckets: a hash of every byte
-// spares most of the comparisons within a bucket.
-uint32_t wholeNameHash(const char *name, size_t length) {
-  uint32_t h = 2166136261u;
-  for (size_t i = 0; i < length; i++) h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
-  return h;
-}
 
 // The buckets of one scan and the entries on them.
 struct ScanBuckets {
@@ -151,7 +145,7 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
     std::strcpy(baseName, file->d_name);
     Estrip(renderer->suffix, baseName);
     size_t baseLength = std::strlen(baseName);
-    uint32_t nameHash = wholeNameHash(baseName, baseLength);
+    uint32_t nameHash = FontTextHash(baseName, baseLength);
     ScanEntry **link = &buckets.heads[Hash(baseName)];
     for (; *link; link = &(*link)->next)
       if ((*link)->nameHash == nameHash && std::strcmp((*link)->baseName, baseName) == 0) break;
@@ -184,12 +178,12 @@ bool LoadDirectory(const char *dirname, FontTable *table) {
   };
 
   // The file names in the order they are read, each after its kind's byte,
-  // packed into one block while
-  // the entries are still in the cache.  Reading a font passes far more
-  // memory through the cache than the entries take, so an entry visited
-  // only after the fonts before it were read would cost a miss or two each;
-  // the block is read front to back instead.  Without memory for the block
-  // (a directory of millions of fonts), the entries are walked as they are.
+  // packed into one block while the entries are still in the cache.  Reading
+  // a font passes far more memory through the cache than the entries take,
+  // so an entry visited only after the fonts before it were read would cost
+  // a miss or two each; the block is read front to back instead.  Without
+  // memory for the block (a directory of millions of fonts), the entries are
+  // walked as they are.
   size_t total = 0;
   for (int i = 0; i < kScanBuckets; i++)
     for (ScanEntry *e = buckets.heads[i]; e; e = e->next)

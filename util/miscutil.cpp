@@ -62,6 +62,20 @@ void *FontReallocArray(void *old, size_t count, size_t size) {
   return FontRealloc(old, count * size);
 }
 
+uint32_t FontTextHash(const char *s, size_t n) {
+  uint64_t h = 0x243F6A8885A308D3ull ^ n;
+  for (; n >= 8; n -= 8, s += 8) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, s, n);
+  h = (h ^ tail) * 0x9E3779B97F4A7C15ull;
+  return static_cast<uint32_t>(h >> 32) ^ static_cast<uint32_t>(h);
+}
+
 void CopyISOLatin1Lowered(char *dest, const char *source, int length) {
   size_t n = length > 0 ? strnlen(source, static_cast<size_t>(length)) : 0;
   auto *d = reinterpret_cast<unsigned char *>(dest);

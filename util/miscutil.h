@@ -47,6 +47,11 @@ long FontAllocCount();
 // stay in proportion to the bytes it read.
 size_t FontAllocLargest();
 
+// A hash of `length` bytes of text, word at a time: the hash tables of names
+// (the font table's index, the directory scan) hash long names that are
+// mostly alike.
+uint32_t FontTextHash(const char *text, size_t length);
+
 // Copies at most `length` bytes of `source` (stopping early at a NUL) into
 // `dest`, lower-casing ISO Latin-1 capitals, and terminates with a NUL.
 // dest may equal source.
