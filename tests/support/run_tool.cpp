@@ -29,6 +29,11 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
     if (err < 0 || out < 0) _exit(126);
     dup2(err, 2);
     dup2(out, 1);
+    // Opened while still the caller: as an ordinary user, the directories
+    // above the build tree may not be reachable (a checkout in a private
+    // temporary directory), while the program itself is executable by all.
+    int program = open(binary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (program < 0) _exit(127);
     if (options.unprivileged && geteuid() == 0 &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(126);
@@ -39,7 +44,7 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
       setrlimit(RLIMIT_FSIZE, &rl);
     }
     for (const auto &e : options.env) putenv(const_cast<char *>(e.c_str()));
-    execv(binary.c_str(), argv.data());
+    fexecve(program, argv.data(), environ);
     _exit(127);
   }
   int wstatus = 0;
