@@ -348,7 +348,7 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
   const int64_t size = h * bytesPerRow;
   FontPtr<unsigned char> bits;
   if (size > 0) {
-    if (state && !bitmapBudgetAllows(state->bitmapBytes, size)) return 0;
+    if (!bitmapBudgetAllows(state->bitmapBytes, size)) return 0;
     bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
     if (!bits) return 0;
   }
@@ -413,7 +413,7 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
       else if (scan == 4)
         FourByteSwap(bits.get(), size);
     }
-    if (state) state->bitmapBytes += size;
+    state->bitmapBytes += size;
   }
   ci->bits = bits.release();
   return 1;

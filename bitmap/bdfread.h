@@ -15,9 +15,9 @@ int bdfReadProperties(BufFile *file, FontRec *font, BdfFileState *state);
 int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit, int byte,
                       int glyph, int scan);
 // One glyph's rows and ENDCHAR line; the glyph's metrics are set.  `sizes`
-// (the extra's bitmapSizes) and `state` (its bitmap budget) may be none.
+// (the extra's bitmapSizes) may be none; `state` keeps the bitmap budget.
 int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int scan,
-                  int32_t *sizes, BdfFileState *state = nullptr);
+                  int32_t *sizes, BdfFileState *state);
 int bdfSkipBitmap(BufFile *file, int height);
 int bdfPadToTerminal(FontRec *font);
 void bdfFreeFontBits(FontRec *font);

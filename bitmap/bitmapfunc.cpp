@@ -5,33 +5,30 @@
 #include "bitmap/bdfread.h"
 #include "bitmap/pcfread.h"
 #include "bitmap/snfread.h"
-#include "fontfile/fileio.h"
+#include "fontfile/decompress.h"
+#include "fontfile/gunzip.h"
 
 namespace {
 constexpr int kCapabilities = 3;
 
-#define BITMAP_RENDERER(suffix, length)                                                  \
+#define BITMAP_RENDERER(suffix, length, filter, format)                                  \
   {                                                                                      \
-    suffix, length, BitmapOpenBitmap, BitmapOpenScalable, BitmapGetInfoBitmap,           \
-        BitmapGetInfoScalable, 0, kCapabilities                                          \
+    suffix, length, BitmapOpenBitmap, BitmapOpenScalable, BitmapGetInfo,                 \
+        BitmapGetInfoScalable, 0, kCapabilities, filter, format##ReadFontInfo,           \
+        format##ReadFont                                                                 \
   }
-
-int rowOf(const FontRenderer *r) {
-  if (r < renderers || r >= renderers + kBitmapRendererCount) return -1;
-  return static_cast<int>(r - renderers);
-}
 }  // namespace
 
 FontRenderer renderers[kBitmapRendererCount] = {
-    BITMAP_RENDERER(".pcf", 4), BITMAP_RENDERER(".pcf.Z", 6), BITMAP_RENDERER(".pcf.gz", 7),
-    BITMAP_RENDERER(".snf", 4), BITMAP_RENDERER(".snf.Z", 6), BITMAP_RENDERER(".snf.gz", 7),
-    BITMAP_RENDERER(".bdf", 4), BITMAP_RENDERER(".bdf.Z", 6), BITMAP_RENDERER(".bdf.gz", 7),
-};
-
-const BitmapReader readers[kBitmapRendererCount] = {
-    {pcfReadFont, pcfReadFontInfo}, {pcfReadFont, pcfReadFontInfo}, {pcfReadFont, pcfReadFontInfo},
-    {snfReadFont, snfReadFontInfo}, {snfReadFont, snfReadFontInfo}, {snfReadFont, snfReadFontInfo},
-    {bdfReadFont, bdfReadFontInfo}, {bdfReadFont, bdfReadFontInfo}, {bdfReadFont, bdfReadFontInfo},
+    BITMAP_RENDERER(".pcf", 4, nullptr, pcf),
+    BITMAP_RENDERER(".pcf.Z", 6, BufFilePushCompressed, pcf),
+    BITMAP_RENDERER(".pcf.gz", 7, BufFilePushZIP, pcf),
+    BITMAP_RENDERER(".snf", 4, nullptr, snf),
+    BITMAP_RENDERER(".snf.Z", 6, BufFilePushCompressed, snf),
+    BITMAP_RENDERER(".snf.gz", 7, BufFilePushZIP, snf),
+    BITMAP_RENDERER(".bdf", 4, nullptr, bdf),
+    BITMAP_RENDERER(".bdf.Z", 6, BufFilePushCompressed, bdf),
+    BITMAP_RENDERER(".bdf.gz", 7, BufFilePushZIP, bdf),
 };
 
 bool BitmapRegisterFontFileFunctions() {
@@ -40,18 +37,18 @@ bool BitmapRegisterFontFileFunctions() {
   return all;
 }
 
-int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {
-  return BitmapGetInfoListed(info, AT_FDCWD, fileName, FontFileKind::Unknown);
+int BitmapGetInfo(const FontRenderer *renderer, FontInfo *info, const FontFileRef &file) {
+  BufFile *stream = FontFileOpenAt(file, renderer->filter);
+  if (!stream) return BadFont;
+  int status = renderer->readInfo(info, stream);
+  FontFileClose(stream);
+  return status;
 }
 
-int BitmapGetInfoListed(FontInfo *info, int dirFd, const char *fileName, FontFileKind kind) {
-  int row = rowOf(FontFileMatchRenderer(fileName));
-  if (row < 0) return BadFont;
-  BufFile *file = FontFileOpenAt(dirFd, fileName, kind);
-  if (!file) return BadFont;
-  int status = readers[row].readInfo(info, file);
-  FontFileClose(file);
-  return status;
+int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {
+  const FontRenderer *renderer = FontFileMatchRenderer(fileName);
+  if (!renderer) return BadFont;
+  return renderer->getInfoBitmap(renderer, info, {AT_FDCWD, fileName, FontFileKind::Unknown});
 }
 
 // Scaled instances and whole-font loading belong to a font server; this tool

@@ -71,29 +71,31 @@ FontFileKind FontFileKindOfListing(unsigned char type) {
   }
 }
 
-BufFile *FontFileOpen(const char *path) { return FontFileOpenAt(AT_FDCWD, path, FontFileKind::Unknown); }
-
-BufFile *FontFileOpenAt(int dirFd, const char *path, FontFileKind kind) {
-  int fd = openRegularFile(dirFd, path, kind);
+BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter) {
+  int fd = openRegularFile(file.dirFd, file.name, file.kind);
   if (fd < 0) return nullptr;
   BufFile *raw = BufFileOpenRead(fd);
   if (!raw) {
     ::close(fd);
     return nullptr;
   }
-  size_t len = std::strlen(path);
-  BufFile *filtered;
-  if (len > 2 && endsWith(path, len, ".Z"))
-    filtered = BufFilePushCompressed(raw);
-  else if (len > 3 && endsWith(path, len, ".gz"))
-    filtered = BufFilePushZIP(raw);
-  else
-    return raw;
+  if (!filter) return raw;
+  BufFile *filtered = filter(raw);
   if (!filtered) {
     BufFileClose(raw, 1);
     return nullptr;
   }
   return filtered;
+}
+
+BufFile *FontFileOpen(const char *path) {
+  size_t len = std::strlen(path);
+  BufFilePushProc filter = nullptr;
+  if (len > 2 && endsWith(path, len, ".Z"))
+    filter = BufFilePushCompressed;
+  else if (len > 3 && endsWith(path, len, ".gz"))
+    filter = BufFilePushZIP;
+  return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter);
 }
 
 void FontFileClose(BufFile *f) { BufFileClose(f, 1); }

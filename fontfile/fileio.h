@@ -1,6 +1,5 @@
-// Opening a font or encoding file by path as a ready stream: a raw stream
-// over the file, with the gzip filter pushed for ".gz" names and the LZW
-// filter for ".Z" names.
+// Opening a font or encoding file as a ready stream: a raw stream over the
+// file, with a decompressing filter pushed on it when the file is compressed.
 #pragma once
 
 #include "fontfile/bufio.h"
@@ -18,13 +17,27 @@ enum class FontFileKind : unsigned char {
 // The kind that a listing's entry type (d_type) tells.
 FontFileKind FontFileKindOfListing(unsigned char type);
 
+// A file to open: a name in the open directory `dirFd`, or a path (relative
+// to the working directory when `dirFd` is AT_FDCWD), and what a listing told
+// of it.  A run that opens every font of one directory walks one path
+// component per font by name instead of the whole path.
+struct FontFileRef {
+  int dirFd;
+  const char *name;
+  FontFileKind kind;
+};
+
+// A filter's push: the filtered stream over `raw`, or none when `raw` does
+// not begin as the filter's data or memory is short (`raw` then still
+// belongs to the caller).
+typedef BufFile *(*BufFilePushProc)(BufFile *raw);
+
+// The stream of `file` with `filter` pushed on it (none: the raw stream).
 // None when the file cannot be opened, is not a regular file, or does not
-// hold the compressed data its name promises.
+// hold the data the filter expects.
+BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter);
+// The same for a path, with the filter its ending calls for: LZW for ".Z",
+// gzip for ".gz" (a path that is nothing but the suffix gets none).
 BufFile *FontFileOpen(const char *path);
-// The same for `path` taken from the open directory `dirFd` (or AT_FDCWD),
-// of which a listing told `kind`.
-// A run that opens every font of one directory walks one path component per
-// font this way instead of the whole path.
-BufFile *FontFileOpenAt(int dirFd, const char *path, FontFileKind kind);
 // Closes the whole stack, descriptor included.
 void FontFileClose(BufFile *f);

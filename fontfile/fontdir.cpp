@@ -109,6 +109,24 @@ FontEntry *FontFileAddEntry(FontTable *table, FontEntry *prototype) {
   return entry;
 }
 
+bool AddEntry(FontTable *table, const char *fontName, const char *fileName) {
+  FontEntry prototype;
+  size_t length = std::strlen(fontName);
+  if (length > INT16_MAX) return false;
+  prototype.name.text = const_cast<char *>(fontName);
+  prototype.name.length = static_cast<int16_t>(length);
+  prototype.name.dashCount = static_cast<int16_t>(FontFileCountDashes(fontName, static_cast<int>(length)));
+  prototype.kind = FontEntryBitmap;
+  prototype.u.bitmap.renderer = nullptr;
+  prototype.u.bitmap.fileName = FontFileSaveString(fileName);
+  if (!prototype.u.bitmap.fileName) return false;
+  if (!FontFileAddEntry(table, &prototype)) {
+    FontFree(prototype.u.bitmap.fileName);
+    return false;
+  }
+  return true;
+}
+
 void FontFileFreeEntry(FontEntry *entry) {
   FontFree(entry->name.text);
   entry->name.text = nullptr;

@@ -67,6 +67,9 @@ struct FontTable {
 
 bool FontFileInitTable(FontTable *table, int size);
 FontEntry *FontFileAddEntry(FontTable *table, FontEntry *prototype);
+// Adds a bitmap entry pairing `fontName` with a copy of `fileName`; false
+// when memory is short (the table is then unchanged).
+bool AddEntry(FontTable *table, const char *fontName, const char *fileName);
 void FontFileFreeEntry(FontEntry *entry);
 void FontFileFreeTable(FontTable *table);
 char *FontFileSaveString(const char *s);

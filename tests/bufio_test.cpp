@@ -157,28 +157,29 @@ TEST(FontFileOpen, TheListingIsTrustedAndLinksAreCheckedBeforeOpening) {
   WriteFile(d / "real.pcf", "x");
   ASSERT_EQ(symlink((d / "real.pcf").c_str(), (d / "link.pcf").c_str()), 0);
   OpenWatch fifo(d / "fifo");
-  EXPECT_EQ(FontFileOpenAt(AT_FDCWD, (d / "fifo").c_str(), K::Other), nullptr);
-  EXPECT_EQ(FontFileOpenAt(AT_FDCWD, (d / "fifo.pcf").c_str(), K::Link), nullptr);
+  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo").c_str(), K::Other}, nullptr), nullptr);
+  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Link}, nullptr), nullptr);
   // Listed as a regular file, a link by the time it is opened.
-  EXPECT_EQ(FontFileOpenAt(AT_FDCWD, (d / "fifo.pcf").c_str(), K::Regular), nullptr);
+  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Regular}, nullptr), nullptr);
   EXPECT_EQ(fifo.opens(), 0);
   // Without a listing the file is checked once it is open.
-  EXPECT_EQ(FontFileOpenAt(AT_FDCWD, (d / "fifo.pcf").c_str(), K::Unknown), nullptr);
+  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Unknown}, nullptr), nullptr);
   EXPECT_EQ(fifo.opens(), 1);
-  EXPECT_EQ(FontFileOpenAt(AT_FDCWD, (d / "real.pcf").c_str(), K::Other), nullptr);
+  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "real.pcf").c_str(), K::Other}, nullptr), nullptr);
   // By path, and by name from the open directory.
   int dirFd = open(d.path().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(dirFd, 0);
   for (K kind : {K::Regular, K::Link, K::Unknown}) {
     for (const char *name : {"real.pcf", "link.pcf"}) {
-      for (BufFile *f :
-           {FontFileOpenAt(AT_FDCWD, (d / name).c_str(), kind), FontFileOpenAt(dirFd, name, kind)}) {
+      for (BufFile *f : {FontFileOpenAt({AT_FDCWD, (d / name).c_str(), kind}, nullptr),
+                         FontFileOpenAt({dirFd, name, kind}, nullptr)}) {
         ASSERT_NE(f, nullptr) << name << " " << static_cast<int>(kind);
         EXPECT_EQ(BufFileGetByte(f), 'x');
         FontFileClose(f);
       }
     }
-    EXPECT_EQ(FontFileOpenAt(dirFd, "fifo.pcf", kind == K::Unknown ? K::Link : kind), nullptr);
+    EXPECT_EQ(FontFileOpenAt({dirFd, "fifo.pcf", kind == K::Unknown ? K::Link : kind}, nullptr),
+              nullptr);
   }
   EXPECT_EQ(fifo.opens(), 1);
   close(dirFd);

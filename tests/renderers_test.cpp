@@ -1,7 +1,9 @@
 #include "fontfile/renderers.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +11,10 @@
 
 #include "bitmap/bitmapfunc.h"
 #include "fontfile/fileio.h"
+#include "tests/support/compressed.h"
+#include "tests/support/fontinfo_util.h"
+#include "tests/support/pcf_writer.h"
+#include "tests/support/streamtest.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -55,6 +61,43 @@ TEST_F(Registry, MissingFileIsABadFont) {
   FontInfo info{};
   EXPECT_EQ(BitmapGetInfoBitmap(nullptr, &info, nullptr, (dir / "none.pcf").c_str()), BadFont);
   EXPECT_EQ(BitmapGetInfoBitmap(nullptr, &info, nullptr, (dir / "none.txt").c_str()), BadFont);
+}
+
+// A directory scan matches each name once and hands the matched row on: the
+// row, not the file's name, then decides the filter and the reader.
+TEST_F(Registry, TheMatchedRowDecidesHowAFileIsRead) {
+  if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is missing";
+  TempDir dir;
+  WriteFile(dir / "plain", WritePcf(TypicalPcf("-x-packed", 4)));
+  ASSERT_TRUE(CompressFile("gzip", dir / "plain", dir / "packed"));
+  int dirFd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dirFd, 0);
+  const FontRenderer *pcfGz = FontFileMatchRenderer("x.pcf.gz");
+  const FontRenderer *pcf = FontFileMatchRenderer("x.pcf");
+  const FontRenderer *snf = FontFileMatchRenderer("x.snf");
+  struct Case {
+    const FontRenderer *row;
+    const char *name;
+    bool reads;
+  } cases[] = {
+      {pcfGz, "packed", true}, {pcf, "plain", true},  {pcf, "packed", false},
+      {pcfGz, "plain", false}, {snf, "plain", false},
+  };
+  for (const Case &c : cases) {
+    FontInfo info{};
+    int status = c.row->getInfoBitmap(c.row, &info, {dirFd, c.name, FontFileKind::Regular});
+    EXPECT_EQ(status == Successful, c.reads) << c.row->suffix << " " << c.name;
+    if (status != Successful) continue;
+    EXPECT_EQ(StringProperty(info, "FONT"), "-x-packed");
+    FontInfoFreeProps(&info);
+  }
+  close(dirFd);
+  // By path, the path's ending picks the row.
+  ASSERT_EQ(rename((dir / "packed").c_str(), (dir / "x.pcf.gz").c_str()), 0);
+  FontInfo info{};
+  ASSERT_EQ(BitmapGetInfoBitmap(nullptr, &info, nullptr, (dir / "x.pcf.gz").c_str()), Successful);
+  EXPECT_EQ(StringProperty(info, "FONT"), "-x-packed");
+  FontInfoFreeProps(&info);
 }
 
 // Run in a child with an alarm, so that an open that blocks fails the test

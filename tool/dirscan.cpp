@@ -1,52 +1,164 @@
-// The font directory scan: one file per base name (the one whose renderer
-// is preferred), each named by its FONT property, lower-cased.
+// The font directory scan.  The listing is read once; each name is matched
+// against the renderers once, and of the files of one base name the one whose
+// renderer is preferred is kept.  Each kept file is then opened, read and
+// named by its FONT property, lower-cased, and added to the table.  The
+// matched renderer row goes with the file to the open and the read.
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 
-#include "bitmap/bitmapfunc.h"
+#include "fontfile/renderers.h"
 #include "tool/driver.h"
+#include "util/atom.h"
 #include "util/miscutil.h"
 
 namespace {
 
 constexpr int kScanBuckets = 1024;
 
+// One base name of the listing and the file kept for it so far.
 struct ScanEntry {
   ScanEntry *next;
-  char *baseName;  // stored right after the entry, in the same allocation
-  FontRenderer *renderer;
-  FontFileKind kind;  // of the chosen file, as the listing told it
+  const FontRenderer *renderer;
+  FontFileKind kind;  // of the kept file, as the listing told it
   // FontTextHash of the whole base name, tried before comparing: the bucket
   // number keeps only the last ten bytes of a name, so names that end alike
   // ("font10", "font20" ...) share buckets.
   uint32_t nameHash;
+  // The base name follows the entry, in the same allocation.
+  char *baseName() { return reinterpret_cast<char *>(this + 1); }
+  const char *baseName() const { return reinterpret_cast<const char *>(this + 1); }
 };
 
-// The buckets of one scan and the entries on them.
-struct ScanBuckets {
-  ScanEntry **heads = nullptr;
+// A kept file as the scan hands it on.
+struct KeptFile {
+  const FontRenderer *renderer;
+  const char *name;  // as listed: the base name and the renderer's suffix
+  FontFileKind kind;
+};
+
+// The kept files in the order they are indexed, in one block: the records,
+// then their names.  Reading a font passes far more memory through the cache
+// than this list takes, so the list is read front to back instead of being
+// chased through the buckets between one font and the next.
+class KeptFiles {
+ public:
+  const KeptFile *begin() const { return block_.get(); }
+  const KeptFile *end() const { return block_.get() + count_; }
+
+ private:
+  friend class ScanBuckets;
+  FontPtr<KeptFile> block_;
+  size_t count_ = 0;
+};
+
+// The files kept so far, by bucket of their base names; within a bucket, in
+// the order their base names first appear in the listing.
+class ScanBuckets {
+ public:
   ~ScanBuckets() { clear(); }
+
+  bool init() {
+    heads_ = FontAllocN<ScanEntry *>(kScanBuckets);
+    if (!heads_) return false;
+    for (int i = 0; i < kScanBuckets; i++) heads_[i] = nullptr;
+    return true;
+  }
+
+  // Keeps the listed file `name` when it is the first of its base name or
+  // its renderer is preferred to the one kept so far.  False when memory is
+  // short.
+  bool offer(const char *name, const FontRenderer *renderer, FontFileKind kind) {
+    size_t baseLength = std::strlen(name) - static_cast<size_t>(renderer->suffixLength);
+    char baseName[sizeof(dirent::d_name)];
+    std::memcpy(baseName, name, baseLength);
+    baseName[baseLength] = '\0';
+    uint32_t nameHash = FontTextHash(baseName, baseLength);
+    ScanEntry **link = &heads_[Hash(baseName)];
+    for (; *link; link = &(*link)->next) {
+      ScanEntry *e = *link;
+      if (e->nameHash != nameHash || std::strcmp(e->baseName(), baseName) != 0) continue;
+      if (e->renderer->preference > renderer->preference) {
+        nameBytes_ += static_cast<size_t>(renderer->suffixLength);
+        nameBytes_ -= static_cast<size_t>(e->renderer->suffixLength);
+        e->renderer = renderer;
+        e->kind = kind;
+      }
+      return true;
+    }
+    auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry) + baseLength + 1));
+    if (!entry) return false;
+    entry->next = nullptr;
+    entry->renderer = renderer;
+    entry->kind = kind;
+    entry->nameHash = nameHash;
+    std::memcpy(entry->baseName(), baseName, baseLength + 1);
+    *link = entry;
+    ++count_;
+    nameBytes_ += baseLength + static_cast<size_t>(renderer->suffixLength) + 1;
+    return true;
+  }
+
+  // Moves the kept files, bucket 0 first, into `files`; false when memory is
+  // short.  The buckets are released either way.
+  bool takeInOrder(KeptFiles *files) {
+    if (count_ == 0) {
+      clear();
+      return true;
+    }
+    files->block_.reset(
+        static_cast<KeptFile *>(FontAlloc(count_ * sizeof(KeptFile) + nameBytes_)));
+    if (!files->block_) {
+      clear();
+      return false;
+    }
+    KeptFile *file = files->block_.get();
+    char *names = reinterpret_cast<char *>(file + count_);
+    forEach([&](const ScanEntry &e) {
+      size_t baseLength = std::strlen(e.baseName());
+      size_t suffixLength = static_cast<size_t>(e.renderer->suffixLength);
+      std::memcpy(names, e.baseName(), baseLength);
+      std::memcpy(names + baseLength, e.renderer->suffix, suffixLength + 1);
+      *file++ = {e.renderer, names, e.kind};
+      names += baseLength + suffixLength + 1;
+    });
+    files->count_ = count_;
+    clear();
+    return true;
+  }
+
+ private:
+  template <class Visit>
+  void forEach(Visit visit) const {
+    for (int i = 0; i < kScanBuckets; i++)
+      for (const ScanEntry *e = heads_[i]; e; e = e->next) visit(*e);
+  }
+
   void clear() {
-    if (!heads) return;
+    if (!heads_) return;
     for (int i = 0; i < kScanBuckets; i++) {
-      for (ScanEntry *e = heads[i]; e;) {
+      for (ScanEntry *e = heads_[i]; e;) {
         ScanEntry *next = e->next;
         FontFree(e);
         e = next;
       }
     }
-    FontFree(heads);
-    heads = nullptr;
+    FontFree(heads_);
+    heads_ = nullptr;
+    count_ = 0;
+    nameBytes_ = 0;
   }
+
+  ScanEntry **heads_ = nullptr;
+  size_t count_ = 0;     // kept files
+  size_t nameBytes_ = 0;  // their names, each with its NUL
 };
 
 struct DirCloser {
   void operator()(DIR *d) const { closedir(d); }
 };
-
-void Estrip(const char *suffix, char *name) { name[std::strlen(name) - std::strlen(suffix)] = '\0'; }
 
 const char *NameForAtomOrNone(Atom atom) {
   const char *name = NameForAtom(atom);
@@ -59,17 +171,18 @@ bool fitsFontsDirLine(const char *fileName, const char *fontName) {
   return !std::strpbrk(fileName, " \t\n\v\f\r") && !std::strpbrk(fontName, "\n\r");
 }
 
-bool GetFontName(int dirFd, const char *path, char *fontName, FontFileKind kind) {
+// The value of the font's first string FONT property into fontName (of
+// kPathMax bytes); false when the font cannot be read, has no such property,
+// or its value is empty or does not fit.
+bool GetFontName(const KeptFile &file, const FontFileRef &ref, char *fontName) {
   FontInfo info;
   std::memset(&info, 0, sizeof info);
-  if (BitmapGetInfoListed(&info, dirFd, path, kind) != Successful) return false;
+  if (file.renderer->getInfoBitmap(file.renderer, &info, ref) != Successful) return false;
   // Property names are atoms, and equal texts have equal atoms: the FONT
   // property is found by its atom, without turning every name into text.
   // Looked up without interning, so that the atom table is left as the
   // readers made it; none means that no font read so far has the property.
-  // Atoms are never removed, so once found it is not looked up again.
-  static Atom fontAtom = None;
-  if (fontAtom == None) fontAtom = MakeAtom("FONT", 4, 0);
+  Atom fontAtom = MakeAtom("FONT", 4, 0);
   bool found = false;
   for (int i = 0; fontAtom != None && i < info.propCount; i++) {
     if (!info.isStringProp[i] || info.props[i].name != fontAtom) continue;
@@ -85,24 +198,31 @@ bool GetFontName(int dirFd, const char *path, char *fontName, FontFileKind kind)
   return found;
 }
 
-// dirname, a slash unless dirname ends in one, and name into path (of
-// kPathMax bytes); false when that does not fit.  Called once per font, so
-// it copies instead of formatting.
-bool joinPath(char *path, const char *dirname, const char *name) {
-  size_t dirLength = std::strlen(dirname), nameLength = std::strlen(name);
-  size_t slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? 0 : 1;
-  if (dirLength + slash + nameLength >= kPathMax) return false;
-  std::memcpy(path, dirname, dirLength);
-  path[dirLength] = '/';
-  std::memcpy(path + dirLength + slash, name, nameLength + 1);
-  return true;
-}
-
 // The file name of the entry holding exactly this font name, or none.  The
 // comparison is exact: a font's own name may contain '*' or '?'.
 const char *FontNameExists(FontTable *table, const char *name) {
   FontEntry *entry = FontFileFindExactName(table, name);
   return entry ? entry->u.bitmap.fileName : nullptr;
+}
+
+// Opens, reads and names one kept file of the directory and adds its entry;
+// false when the file is left out.  `dirFd` is the directory open, or
+// AT_FDCWD to open the file by its joined path.
+bool ProcessFile(const char *dirname, int dirFd, const KeptFile &file, FontTable *table) {
+  char path[kPathMax];
+  // The path must fit, however the file is opened.
+  if (!JoinPath(path, sizeof path, dirname, file.name, Slash::IfMissing)) return false;
+  FontFileRef ref{dirFd, dirFd == AT_FDCWD ? path : file.name, file.kind};
+  char fontName[kPathMax];
+  if (!GetFontName(file, ref, fontName)) return false;
+  CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
+  if (!fitsFontsDirLine(file.name, fontName)) return false;
+  if (const char *existing = FontNameExists(table, fontName)) {
+    std::fprintf(stderr, "%s: Duplicate font names %s\n", progName, fontName);
+    std::fprintf(stderr, "\t%s %s\n", existing, file.name);
+    return false;
+  }
+  return AddEntry(table, fontName, file.name);
 }
 
 }  // namespace
@@ -114,108 +234,29 @@ unsigned Hash(const char *name) {
   return h & 0x3FF;
 }
 
-bool ProcessFile(const char *dirname, const char *filename, FontTable *table, FontFileKind kind,
-                 int dirFd) {
-  char path[kPathMax];
-  if (!joinPath(path, dirname, filename)) return false;  // the path must fit, however opened
-  char fontName[kPathMax];
-  if (!GetFontName(dirFd, dirFd == AT_FDCWD ? path : filename, fontName, kind)) return false;
-  CopyISOLatin1Lowered(fontName, fontName, static_cast<int>(std::strlen(fontName)));
-  if (!fitsFontsDirLine(filename, fontName)) return false;
-  if (const char *existing = FontNameExists(table, fontName)) {
-    std::fprintf(stderr, "%s: Duplicate font names %s\n", progName, fontName);
-    std::fprintf(stderr, "\t%s %s\n", existing, filename);
-    return false;
-  }
-  return AddEntry(table, fontName, filename);
-}
-
 bool LoadDirectory(const char *dirname, FontTable *table) {
+  // List, keeping one file per base name.
   std::unique_ptr<DIR, DirCloser> dir(opendir(dirname));
   if (!dir) return false;
-  ScanBuckets buckets;
-  buckets.heads = FontAllocN<ScanEntry *>(kScanBuckets);
-  if (!buckets.heads) return false;
-  for (int i = 0; i < kScanBuckets; i++) buckets.heads[i] = nullptr;
-
+  ScanBuckets kept;
+  if (!kept.init()) return false;
   while (dirent *file = readdir(dir.get())) {
-    FontRenderer *renderer = FontFileMatchRenderer(file->d_name);
-    if (!renderer) continue;
-    char baseName[sizeof file->d_name];
-    std::strcpy(baseName, file->d_name);
-    Estrip(renderer->suffix, baseName);
-    size_t baseLength = std::strlen(baseName);
-    uint32_t nameHash = FontTextHash(baseName, baseLength);
-    ScanEntry **link = &buckets.heads[Hash(baseName)];
-    for (; *link; link = &(*link)->next)
-      if ((*link)->nameHash == nameHash && std::strcmp((*link)->baseName, baseName) == 0) break;
-    FontFileKind kind = FontFileKindOfListing(file->d_type);
-    if (*link) {
-      if ((*link)->renderer->preference > renderer->preference) {
-        (*link)->renderer = renderer;
-        (*link)->kind = kind;
-      }
-      continue;
-    }
-    auto *entry = static_cast<ScanEntry *>(FontAlloc(sizeof(ScanEntry) + baseLength + 1));
-    if (!entry) return false;
-    entry->baseName = reinterpret_cast<char *>(entry + 1);
-    std::memcpy(entry->baseName, baseName, baseLength + 1);
-    entry->nameHash = nameHash;
-    entry->renderer = renderer;
-    entry->kind = kind;
-    entry->next = nullptr;
-    *link = entry;
+    const FontRenderer *renderer = FontFileMatchRenderer(file->d_name);
+    if (renderer && !kept.offer(file->d_name, renderer, FontFileKindOfListing(file->d_type)))
+      return false;
   }
-  // The directory stays open: each font is opened from it by its name.
+
+  KeptFiles files;
+  if (!kept.takeInOrder(&files)) return false;
+
+  // Each kept file: open, read, name, add.  The directory stays open, so
+  // that each font is opened from it by name.
   int dirFd = dirfd(dir.get());
   if (dirFd < 0) dirFd = AT_FDCWD;
-
-  auto process = [&](const char *fileName, FontFileKind kind) {
-    if (!ProcessFile(dirname, fileName, table, kind, dirFd))
+  for (const KeptFile &file : files) {
+    if (!ProcessFile(dirname, dirFd, file, table))
       std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
-                   fileName);
-  };
-
-  // The file names in the order they are read, each after its kind's byte,
-  // packed into one block while the entries are still in the cache.  Reading
-  // a font passes far more memory through the cache than the entries take,
-  // so an entry visited only after the fonts before it were read would cost
-  // a miss or two each; the block is read front to back instead.  Without
-  // memory for the block (a directory of millions of fonts), the entries are
-  // walked as they are.
-  size_t total = 0;
-  for (int i = 0; i < kScanBuckets; i++)
-    for (ScanEntry *e = buckets.heads[i]; e; e = e->next)
-      total += 1 + std::strlen(e->baseName) + std::strlen(e->renderer->suffix) + 1;
-  if (total == 0) return true;
-  FontPtr<char> names(static_cast<char *>(FontAlloc(total)));
-  if (!names) {
-    char fileName[kPathMax + 16];  // a listing name (< 256) and a suffix
-    for (int i = 0; i < kScanBuckets; i++) {
-      for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
-        std::snprintf(fileName, sizeof fileName, "%s%s", e->baseName, e->renderer->suffix);
-        process(fileName, e->kind);
-      }
-    }
-    return true;
-  }
-  char *end = names.get();
-  for (int i = 0; i < kScanBuckets; i++) {
-    for (ScanEntry *e = buckets.heads[i]; e; e = e->next) {
-      size_t baseLength = std::strlen(e->baseName);
-      size_t suffixLength = std::strlen(e->renderer->suffix);
-      *end++ = static_cast<char>(e->kind);
-      std::memcpy(end, e->baseName, baseLength);
-      std::memcpy(end + baseLength, e->renderer->suffix, suffixLength + 1);
-      end += baseLength + suffixLength + 1;
-    }
-  }
-  buckets.clear();
-  for (char *next = names.get(); next < end;) {
-    auto kind = static_cast<FontFileKind>(*next++);
-    process(next, kind);
-    next += std::strlen(next) + 1;
+                   file.name);
   }
   return true;
 }

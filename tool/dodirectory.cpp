@@ -1,5 +1,7 @@
 #include "tool/driver.h"
 
+#include <cstring>
+
 const char *progName = "lorvane";
 const char *prefix = "";
 bool relative = false;
@@ -12,4 +14,15 @@ bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCoun
             WriteFontTable(dirname, &table, encodings, encodingCount);
   FontFileFreeTable(&table);
   return ok;
+}
+
+bool JoinPath(char *path, size_t size, const char *dir, const char *name, Slash slash) {
+  size_t dirLength = std::strlen(dir), nameLength = std::strlen(name);
+  size_t slashLength =
+      slash == Slash::Always || (dirLength > 0 && dir[dirLength - 1] != '/') ? 1 : 0;
+  if (dirLength + slashLength + nameLength >= size) return false;
+  std::memcpy(path, dir, dirLength);
+  path[dirLength] = '/';
+  std::memcpy(path + dirLength + slashLength, name, nameLength + 1);
+  return true;
 }

@@ -1,8 +1,8 @@
 // The directory indexer: everything of the lorvane driver apart from main.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
-#include <fcntl.h>
 
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
@@ -31,16 +31,10 @@ bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCoun
 
 // The directory scan: one entry per font file kept.
 bool LoadDirectory(const char *dirname, FontTable *table);
-// `kind`: what the listing told of the file; `dirFd`: the directory open, so
-// that the file is opened from it by name, or AT_FDCWD to open it by the
-// joined path (see FontFileOpenAt).
-bool ProcessFile(const char *dirname, const char *filename, FontTable *table,
-                 FontFileKind kind = FontFileKind::Unknown, int dirFd = AT_FDCWD);
 // The driver's 10-bit hash of a name (0..1023).
 unsigned Hash(const char *name);
 
 // fonts.scale and the index files.
-bool AddEntry(FontTable *table, const char *fontName, const char *fileName);
 bool LoadScalable(const char *dirname, FontTable *table);
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount);
@@ -57,3 +51,10 @@ int CountEncodings(const EncodingTable *encodings);
 
 // Path buffers of the driver hold at most kPathMax - 1 characters.
 constexpr int kPathMax = 1024;
+
+// How a directory and a name are joined: always with a '/' between them, or
+// with one only when the directory is not empty and does not end in one.
+enum class Slash { Always, IfMissing };
+// The directory, the slash and the name into `path` of `size` bytes; false
+// when that does not fit.
+bool JoinPath(char *path, size_t size, const char *dir, const char *name, Slash slash);

@@ -80,35 +80,28 @@ bool InsertEncoding(EncodingTable *encodings, char *name, char *file, int positi
 }
 
 bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) {
+  // The files of "." are named bare; others after the directory and a '/'.
+  const char *prefix = std::strcmp(dirname, ".") == 0 ? "" : dirname;
   char path[kPathMax];
-  size_t prefixLength = 0;
-  if (std::strcmp(dirname, ".") != 0) {
-    prefixLength = std::strlen(dirname);
-    bool hasSlash = prefixLength > 0 && dirname[prefixLength - 1] == '/';
-    if (prefixLength + (hasSlash ? 0 : 1) >= kPathMax) {
-      std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dirname);
-      return false;
-    }
-    std::memcpy(path, dirname, prefixLength);
-    if (!hasSlash) path[prefixLength++] = '/';
+  if (!JoinPath(path, sizeof path, prefix, "", Slash::IfMissing)) {
+    std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dirname);
+    return false;
   }
   std::unique_ptr<DIR, DirCloser> dir(opendir(dirname));
   if (!dir) return false;
   while (dirent *entry = readdir(dir.get())) {
-    size_t nameLength = std::strlen(entry->d_name);
-    if (prefixLength + nameLength >= kPathMax) {
+    if (!JoinPath(path, sizeof path, prefix, entry->d_name, Slash::IfMissing)) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' too long, ignored\n", progName, dirname,
                    entry->d_name);
       continue;
     }
     // encodings.dir holds one entry per line: a path with a newline in it
     // would forge lines (and break the count), so such a file is left out.
-    if (std::memchr(entry->d_name, '\n', nameLength)) {
+    if (std::strchr(entry->d_name, '\n')) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' contains a newline, ignored\n", progName,
                    dirname, entry->d_name);
       continue;
     }
-    std::memcpy(path + prefixLength, entry->d_name, nameLength + 1);
     char **names = identifyEncodingFile(path);
     if (!names) continue;
     char *file = savePath(path);

@@ -57,9 +57,9 @@ WriteResult writeReplacing(const char *path, Body body) {
     return WriteResult::CannotCreate;
   }
   // An index of a thousand fonts is some 90 KB: written in two system calls
-  // instead of twenty-odd page-sized ones.  One index file is written at a
-  // time, so one buffer serves them all.
-  static char buffer[1 << 16];
+  // instead of twenty-odd page-sized ones.  The buffer lives until the file
+  // is closed below.
+  char buffer[1 << 16];
   std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
   bool ok = body(file);
   ok = !std::ferror(file) && ok;
@@ -92,9 +92,10 @@ bool writeEncodingsDir(FILE *file, const EncodingTable *encodings, int encodingC
   return true;
 }
 
-// "%s/%s" into a path buffer; false when it does not fit.
+// The index file `name` of the directory: always a '/' between the two, even
+// after a directory name that ends in one.
 bool indexPath(char *path, const char *dirname, const char *name) {
-  return std::snprintf(path, kPathMax, "%s/%s", dirname, name) < kPathMax;
+  return JoinPath(path, kPathMax, dirname, name, Slash::Always);
 }
 
 // encodings.dir: every problem is a warning; the directory still succeeds.

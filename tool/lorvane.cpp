@@ -18,18 +18,17 @@ bool ScanEncodingDirectory(EncodingTable *encodings, const char *dir, int positi
     LoadEncodings(encodings, dir, position);
     return true;
   }
-  char path[kPathMax];
-  if (!getcwd(path, sizeof path)) {
+  char cwd[kPathMax];
+  if (!getcwd(cwd, sizeof cwd)) {
     std::fprintf(stderr, "%s: failed to get cwd\n", progName);
     return false;
   }
-  size_t cwdLength = std::strlen(path);
-  if (cwdLength + 1 + std::strlen(dir) >= kPathMax - 1) {
+  char path[kPathMax];
+  // At most kPathMax - 2 characters, so that a '/' and a file name can follow.
+  if (!JoinPath(path, kPathMax - 1, cwd, dir, Slash::Always)) {
     std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dir);
     return false;
   }
-  path[cwdLength] = '/';
-  std::strcpy(path + cwdLength + 1, dir);
   LoadEncodings(encodings, path, position);
   return true;
 }

@@ -77,24 +77,6 @@ FILE *openScalable(const char *path) {
 
 }  // namespace
 
-bool AddEntry(FontTable *table, const char *fontName, const char *fileName) {
-  FontEntry prototype;
-  size_t length = std::strlen(fontName);
-  if (length > INT16_MAX) return false;
-  prototype.name.text = const_cast<char *>(fontName);
-  prototype.name.length = static_cast<int16_t>(length);
-  prototype.name.dashCount = static_cast<int16_t>(FontFileCountDashes(fontName, static_cast<int>(length)));
-  prototype.kind = FontEntryBitmap;
-  prototype.u.bitmap.renderer = nullptr;
-  prototype.u.bitmap.fileName = FontFileSaveString(fileName);
-  if (!prototype.u.bitmap.fileName) return false;
-  if (!FontFileAddEntry(table, &prototype)) {
-    FontFree(prototype.u.bitmap.fileName);
-    return false;
-  }
-  return true;
-}
-
 ScalableResult ReadScalableEntries(FILE *file, FontTable *table) {
   if (!readCount(file)) return ScalableResult::Done;
   char fileName[kPathMax];
@@ -112,12 +94,11 @@ ScalableResult ReadScalableEntries(FILE *file, FontTable *table) {
 
 bool LoadScalable(const char *dirname, FontTable *table) {
   char path[kPathMax];
-  size_t dirLength = std::strlen(dirname);
-  const char *slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? "" : "/";
-  if (std::snprintf(path, sizeof path, "%s%sfonts.scale", dirname, slash) >= kPathMax) {
+  if (!JoinPath(path, sizeof path, dirname, "fonts.scale", Slash::IfMissing)) {
     // The path does not fit: report it as the system would.
-    errno = ENAMETOOLONG;
-    std::fprintf(stderr, "%s%sfonts.scale: %s\n", dirname, slash, std::strerror(errno));
+    size_t dirLength = std::strlen(dirname);
+    const char *slash = dirLength > 0 && dirname[dirLength - 1] == '/' ? "" : "/";
+    std::fprintf(stderr, "%s%sfonts.scale: %s\n", dirname, slash, std::strerror(ENAMETOOLONG));
     return false;
   }
   FILE *file = openScalable(path);
