@@ -66,6 +66,7 @@ bool bitmapBudgetAllows(int64_t held, int64_t request) {
 // The property arrays of the font being read, grown as properties arrive.
 struct PropArrays {
   FontInfo *info;
+  BdfFileState *state;
   int64_t room = 0;
   int64_t limit;  // declared count + 6: the most that can ever be needed
 
@@ -76,14 +77,14 @@ struct PropArrays {
         FontReallocArray(info->isStringProp, static_cast<size_t>(next), 1));
     if (!strings) {
       bdfError("Couldn't allocate stringProps (%lld*%d)\n", static_cast<long long>(limit), 4);
-      return false;
+      return bdfOutOfMemory(state);
     }
     info->isStringProp = strings;
     auto *props = static_cast<FontProp *>(
         FontReallocArray(info->props, static_cast<size_t>(next), sizeof(FontProp)));
     if (!props) {
       bdfError("Couldn't allocate props (%lld*%d)\n", static_cast<long long>(limit), 8);
-      return false;
+      return bdfOutOfMemory(state);
     }
     info->props = props;
     room = next;
@@ -110,6 +111,7 @@ int splitWords(const char *p, char (*words)[BdfLineBuffer], int max) {
 // The glyph arrays of the font being read, grown as glyphs arrive.
 struct GlyphArrays {
   BitmapFont *font;
+  BdfFileState *state;
   int64_t room = 0;
   int count;
 
@@ -120,21 +122,21 @@ struct GlyphArrays {
     auto *metrics = static_cast<CharInfo *>(FontReallocArray(font->metrics, n, sizeof(CharInfo)));
     if (!metrics) {
       bdfError("Couldn't allocate pCI (%d*%d)\n", count, 16);
-      return false;
+      return bdfOutOfMemory(state);
     }
     font->metrics = metrics;
     if (BitmapExtra *extra = font->extra) {
       auto *names = static_cast<Atom *>(FontReallocArray(extra->glyphNames, n, sizeof(Atom)));
       if (!names) {
         bdfError("Couldn't allocate glyphNames (%d*%d)\n", count, 4);
-        return false;
+        return bdfOutOfMemory(state);
       }
       extra->glyphNames = names;
       auto *widths =
           static_cast<int32_t *>(FontReallocArray(extra->scalableWidths, n, sizeof(int32_t)));
       if (!widths) {
         bdfError("Couldn't allocate sWidth (%d *%d)\n", count, 4);
-        return false;
+        return bdfOutOfMemory(state);
       }
       extra->scalableWidths = widths;
     }
@@ -239,14 +241,14 @@ int readPropertyLines(BufFile *file, FontRec *font, BdfFileState *state) {
   // Room for every kept property and the at most 8 added ones (FONT_ASCENT
   // and FONT_DESCENT must be among the declared ones and are not kept).  A
   // count below 0 reads no lines, like 0.
-  PropArrays arrays{&info, 0, (count > 0 ? int64_t{count} : 0) + 6};
+  PropArrays arrays{&info, state, 0, (count > 0 ? int64_t{count} : 0) + 6};
   if (!arrayFits(arrays.limit, 1)) {
     bdfError("Couldn't allocate stringProps (%lld*%d)\n", static_cast<long long>(arrays.limit), 4);
-    return 0;
+    return bdfOutOfMemory(state);
   }
   if (!arrayFits(arrays.limit, sizeof(FontProp))) {
     bdfError("Couldn't allocate props (%lld*%d)\n", static_cast<long long>(arrays.limit), 8);
-    return 0;
+    return bdfOutOfMemory(state);
   }
   if (!arrays.ensure(0)) return 0;
 
@@ -269,7 +271,7 @@ int readPropertyLines(BufFile *file, FontRec *font, BdfFileState *state) {
     char isString;
     if (words[1][0] == '"') {
       isString = 1;
-      Atom value = bdfGetPropertyValue(text + std::strlen(words[0]) + 1);
+      Atom value = bdfGetPropertyValue(text + std::strlen(words[0]) + 1, state);
       if (!value) return 0;
       prop.value = static_cast<int32_t>(value);
     } else if (n == 2 && bdfIsInteger(words[1])) {
@@ -280,9 +282,9 @@ int readPropertyLines(BufFile *file, FontRec *font, BdfFileState *state) {
       return 0;
     }
     prop.name = bdfForceMakeAtom(words[0]);
-    if (!prop.name) {
+    if (!prop.name) {  // the name has a character: only memory can fail
       bdfError("Empty property name.\n");
-      return 0;
+      return bdfOutOfMemory(state);
     }
     info.isStringProp[slot] = isString;
     if (!bdfSpecialProperty(font, &prop, isString, state)) ++slot;
@@ -348,9 +350,11 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
   const int64_t size = h * bytesPerRow;
   FontPtr<unsigned char> bits;
   if (size > 0) {
-    if (!bitmapBudgetAllows(state->bitmapBytes, size)) return 0;
+    // Its rows are left unread, so the read fails at the next line: for
+    // lack of memory, not for the data.
+    if (!bitmapBudgetAllows(state->bitmapBytes, size)) return bdfOutOfMemory(state);
     bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
-    if (!bits) return 0;
+    if (!bits) return bdfOutOfMemory(state);
   }
   if (sizes) {
     static const int pads[4] = {1, 2, 4, 8};
@@ -456,9 +460,9 @@ int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit
   }
   if (!arrayFits(count, sizeof(CharInfo))) {
     bdfError("Couldn't allocate pCI (%d*%d)\n", count, 16);
-    return 0;
+    return bdfOutOfMemory(state);
   }
-  GlyphArrays arrays{bf, 0, count};
+  GlyphArrays arrays{bf, state, 0, count};
   if (!arrays.ensure(0)) return 0;
 
   FontInfo &fi = font->info;
@@ -504,7 +508,7 @@ int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit
         rowTable.rows[row] = static_cast<int32_t *>(FontAllocArray(256, sizeof(int32_t)));
         if (!rowTable.rows[row]) {
           bdfError("Couldn't allocate row %d of encoding (%d*%d)\n", row, 256, 4);
-          return 0;
+          return bdfOutOfMemory(state);
         }
         std::memset(rowTable.rows[row], 0, 256 * sizeof(int32_t));
       }
@@ -606,7 +610,7 @@ int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit
   bf->encoding = FontAllocN<CharInfo *>(static_cast<size_t>(entries));
   if (!bf->encoding) {
     bdfError("Couldn't allocate ppCI (%d,%d)\n", entries, 4);
-    return 0;
+    return bdfOutOfMemory(state);
   }
   std::memset(bf->encoding, 0, static_cast<size_t>(entries) * sizeof(CharInfo *));
   fi.allExist = 1;
@@ -724,13 +728,13 @@ int bdfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int 
   font->info.props = nullptr;
   font->info.isStringProp = nullptr;
   font->info.propCount = 0;
-  if (!validParameters(bit, byte, glyph, scan)) return AllocFailure;
+  if (!validParameters(bit, byte, glyph, scan)) return BadFont;
   BdfFileState fileState;
   BdfFileState *state = &fileState;
   bdfFileLineNum = 0;
   bdfFileByteCount = 0;
 
-  if (!bdfReadHeader(file, state)) return AllocFailure;
+  if (!bdfReadHeader(file, state)) return BadFont;
   auto *bf = FontAllocN<BitmapFont>(1);
   if (!bf) return AllocFailure;
   std::memset(bf, 0, sizeof *bf);
@@ -743,7 +747,7 @@ int bdfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int 
   if (!bdfReadProperties(file, font, state) ||
       !bdfReadCharacters(file, font, state, bit, byte, glyph, scan)) {
     bdfFreeFontBits(font);
-    return AllocFailure;
+    return state->outOfMemory ? AllocFailure : BadFont;
   }
 
   FontInfo &fi = font->info;

@@ -181,11 +181,16 @@ Atom bdfForceMakeAtom(const char *text) {
   return MakeAtom(text, static_cast<unsigned>(std::strlen(text)), 1);
 }
 
-Atom bdfGetPropertyValue(const char *text) {
+Atom bdfGetPropertyValue(const char *text, BdfFileState *state) {
   const char *s = text;
   while (*s == ' ' || *s == '\t') ++s;
-  if (!*s) return MakeAtom("", 0, 1);
-  if (*s != '"') return MakeAtom(s, static_cast<unsigned>(std::strcspn(s, " \t\r\n")), 1);
+  auto atom = [state](const char *value, size_t length) {
+    Atom a = MakeAtom(value, static_cast<unsigned>(length), 1);
+    if (a == None) bdfOutOfMemory(state);
+    return a;
+  };
+  if (!*s) return atom("", 0);
+  if (*s != '"') return atom(s, std::strcspn(s, " \t\r\n"));
 
   // A value never grows when its doubled quotes are folded, so a copy as long
   // as the rest of the text suffices; a reader's line always fits the local
@@ -197,7 +202,7 @@ Atom bdfGetPropertyValue(const char *text) {
   char *copy = local;
   if (rest >= sizeof local) {
     heap.reset(static_cast<char *>(FontAlloc(rest + 1)));
-    if (!heap) return 0;
+    if (!heap) return bdfOutOfMemory(state);
     copy = heap.get();
   }
   size_t n = 0;
@@ -213,7 +218,7 @@ Atom bdfGetPropertyValue(const char *text) {
     copy[n++] = *s++;
   }
   copy[n] = '\0';
-  return MakeAtom(copy, static_cast<unsigned>(n), 1);
+  return atom(copy, n);
 }
 
 int bdfIsInteger(const char *text) {

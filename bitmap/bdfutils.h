@@ -40,7 +40,16 @@ struct BdfFileState {
   bool sawFontDescent = false;
   bool sawDefaultChar = false;
   int64_t bitmapBytes = 0;  // glyph bitmap bytes held by the font being read
+  // Memory ran out (or a declared size passed the allocation ceiling): the
+  // read fails with AllocFailure rather than BadFont.
+  bool outOfMemory = false;
 };
+
+// Marks the read as failed for memory; 0, for the failing step to return.
+inline int bdfOutOfMemory(BdfFileState *state) {
+  state->outOfMemory = true;
+  return 0;
+}
 
 // The next line that is neither empty nor a COMMENT line, without carriage
 // returns and line feed; none at the end of the data (a last line without a
@@ -86,8 +95,8 @@ inline bool bdfIsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= 
 
 Atom bdfForceMakeAtom(const char *text);
 // The Atom of a property's string value; 0 when a quoted string is not
-// terminated (reported).
-Atom bdfGetPropertyValue(const char *text);
+// terminated (reported) or memory ran out (marked in `state`).
+Atom bdfGetPropertyValue(const char *text, BdfFileState *state);
 int bdfIsInteger(const char *text);
 // Applies the special properties; 1 when the entry is consumed.
 int bdfSpecialProperty(FontRec *font, FontProp *prop, char isString, BdfFileState *state);

@@ -37,18 +37,22 @@ bool BitmapRegisterFontFileFunctions() {
   return all;
 }
 
-int BitmapGetInfo(const FontRenderer *renderer, FontInfo *info, const FontFileRef &file) {
-  BufFile *stream = FontFileOpenAt(file, renderer->filter);
+int BitmapGetInfo(const FontRenderer *renderer, FontInfo *info, const FontFileRef &file,
+                  FontFileFailure *failure) {
+  BufFile *stream = FontFileOpenAt(file, renderer->filter, failure);
   if (!stream) return BadFont;
   int status = renderer->readInfo(info, stream);
   FontFileClose(stream);
+  if (status != Successful && failure)
+    *failure = {status == AllocFailure ? FontFileProblem::NoMemory : FontFileProblem::BadData, 0};
   return status;
 }
 
 int BitmapGetInfoBitmap(void *, FontInfo *info, FontEntry *, const char *fileName) {
   const FontRenderer *renderer = FontFileMatchRenderer(fileName);
   if (!renderer) return BadFont;
-  return renderer->getInfoBitmap(renderer, info, {AT_FDCWD, fileName, FontFileKind::Unknown});
+  return renderer->getInfoBitmap(renderer, info, {AT_FDCWD, fileName, FontFileKind::Unknown},
+                                 nullptr);
 }
 
 // Scaled instances and whole-font loading belong to a font server; this tool

@@ -17,8 +17,11 @@ bool BitmapRegisterFontFileFunctions();
 
 // The information entry of every row (its getInfoBitmap): opens `file` with
 // the row's filter, has the row's reader fill `info` and closes the stream.
-// BadFont when the file cannot be opened; otherwise the reader's status.
-int BitmapGetInfo(const FontRenderer *renderer, FontInfo *info, const FontFileRef &file);
+// BadFont when the file cannot be opened; otherwise the reader's status
+// (BadFont for data that is not a font of the format, AllocFailure when
+// memory ran out).  On failure `failure`, unless none, says why.
+int BitmapGetInfo(const FontRenderer *renderer, FontInfo *info, const FontFileRef &file,
+                  FontFileFailure *failure);
 // The same for a path, its renderer matched by the path's ending; fpe and
 // entry are unused.
 int BitmapGetInfoBitmap(void *fpe, FontInfo *info, FontEntry *entry, const char *fileName);

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "bitmap/fontstruct.h"
+
 namespace {
 // BufFileRead and BufFileSkip take int counts: larger requests go in chunks.
 constexpr uint64_t kChunk = uint64_t{1} << 30;
@@ -112,10 +114,11 @@ bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size)
   return true;
 }
 
-Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset) {
-  if (offset >= poolSize) return None;
+int FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset, Atom *atom) {
+  if (offset >= poolSize) return BadFont;
   const char *text = pool + offset;
   const void *nul = std::memchr(text, '\0', poolSize - offset);
-  if (!nul) return None;
-  return MakeAtom(text, static_cast<unsigned>(static_cast<const char *>(nul) - text), 1);
+  if (!nul) return BadFont;
+  *atom = MakeAtom(text, static_cast<unsigned>(static_cast<const char *>(nul) - text), 1);
+  return *atom != None ? Successful : AllocFailure;
 }

@@ -13,6 +13,7 @@
 #include "bitmap/pcfread.h"
 
 #include <cstring>
+#include <utility>
 
 #include "bitmap/fontreader.h"
 #include "util/miscutil.h"
@@ -62,25 +63,26 @@ void pcfLoadMetric(const unsigned char *b, bool msb, xCharInfo *metric) {
 
 // The table of contents, grown as its entries arrive: a count of 2^31 in a
 // short file ends at the end of the data, not in a huge allocation.
-TableEntry *pcfReadTOC(FontReader *r, uint32_t *countOut) {
+int pcfReadTOC(FontReader *r, FontPtr<TableEntry> *tablesOut, uint32_t *countOut) {
   r->position = 0;
-  if (pcfGetLSB32(r) != kPcfMagic) return nullptr;
+  if (pcfGetLSB32(r) != kPcfMagic) return BadFont;
   uint32_t count = pcfGetLSB32(r);
-  if (r->ended) return nullptr;
+  if (r->ended) return BadFont;
   FontPtr<TableEntry> tables;
   size_t capacity = 0;
   for (uint32_t i = 0; i < count; i++) {
-    if (!FontReaderReserveN(tables, &capacity, size_t{i} + 1)) return nullptr;
+    if (!FontReaderReserveN(tables, &capacity, size_t{i} + 1)) return AllocFailure;
     TableEntry &t = tables.get()[i];
     t.type = pcfGetLSB32(r);
     t.format = pcfGetLSB32(r);
     t.size = pcfGetLSB32(r);
     t.offset = pcfGetLSB32(r);
-    if (r->ended) return nullptr;
+    if (r->ended) return BadFont;
   }
-  if (!tables && !FontReaderReserveN(tables, &capacity, 1)) return nullptr;  // count 0
+  if (!tables && !FontReaderReserveN(tables, &capacity, 1)) return AllocFailure;  // count 0
   *countOut = count;
-  return tables.release();
+  *tablesOut = std::move(tables);
+  return Successful;
 }
 
 const TableEntry *findType(const TableEntry *tables, uint32_t count, uint32_t type) {
@@ -104,13 +106,13 @@ bool pcfSeekToType(FontReader *r, const TableEntry *tables, uint32_t count, uint
   return true;
 }
 
-bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count) {
+int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count) {
   uint32_t format, size;
-  if (!pcfSeekToType(r, tables, count, PCF_PROPERTIES, &format, &size)) return false;
+  if (!pcfSeekToType(r, tables, count, PCF_PROPERTIES, &format, &size)) return BadFont;
   format = pcfGetLSB32(r);
-  if ((format & PCF_FORMAT_MASK) != PCF_DEFAULT_FORMAT) return false;
+  if ((format & PCF_FORMAT_MASK) != PCF_DEFAULT_FORMAT) return BadFont;
   int32_t declared = pcfGetINT32(r, format);
-  if (r->ended || declared < 0) return false;
+  if (r->ended || declared < 0) return BadFont;
   uint32_t nprops = static_cast<uint32_t>(declared);
 
   // Both arrays grow record by record: each 9-byte record read backs 9 bytes.
@@ -120,33 +122,38 @@ bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, u
   for (uint32_t i = 0; i < nprops; i++) {
     if (!FontReaderReserveN(props, &propCapacity, size_t{i} + 1) ||
         !FontReaderReserveN(isString, &flagCapacity, size_t{i} + 1))
-      return false;
+      return AllocFailure;
     props.get()[i].name = static_cast<Atom>(pcfGetINT32(r, format));
     isString.get()[i] = static_cast<char>(FontReaderByte(r));
     props.get()[i].value = pcfGetINT32(r, format);
-    if (r->ended) return false;
+    if (r->ended) return BadFont;
   }
   if (nprops % 4 != 0) FontReaderSkip(r, 4 - nprops % 4);  // records padded to 4 bytes
   int32_t poolSize = pcfGetINT32(r, format);
-  if (r->ended || poolSize < 0) return false;
+  if (r->ended || poolSize < 0) return BadFont;
   FontBlock pool;
   bool outOfMemory = false;
-  if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory)) return false;
+  if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory))
+    return outOfMemory ? AllocFailure : BadFont;
 
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    p.name = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), p.name);
-    if (p.name == None) return false;
+    Atom name;
+    int status = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), p.name, &name);
+    if (status != Successful) return status;
+    p.name = name;
     if (isString.get()[i]) {
-      Atom value = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), static_cast<uint32_t>(p.value));
-      if (value == None) return false;
+      Atom value;
+      status = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize),
+                            static_cast<uint32_t>(p.value), &value);
+      if (status != Successful) return status;
       p.value = static_cast<int32_t>(value);
     }
   }
   info->props = props.release();
   info->isStringProp = isString.release();
   info->propCount = static_cast<int32_t>(nprops);
-  return true;
+  return Successful;
 }
 
 bool pcfGetAccel(FontInfo *info, FontReader *r, const TableEntry *tables, uint32_t count,
@@ -234,16 +241,18 @@ int pcfReadFontInfo(FontInfo *info, BufFile *file) {
   info->propCount = 0;
   FontReader reader;
   FontReaderInit(&reader, file);
+  FontPtr<TableEntry> tables;
   uint32_t count = 0;
-  FontPtr<TableEntry> tables(pcfReadTOC(&reader, &count));
-  if (!tables) return AllocFailure;
-  if (!pcfGetProperties(info, &reader, tables.get(), count)) return AllocFailure;
+  int status = pcfReadTOC(&reader, &tables, &count);
+  if (status != Successful) return status;
+  status = pcfGetProperties(info, &reader, tables.get(), count);
+  if (status != Successful) return status;
   bool hasBdfAccel = pcfHasType(tables.get(), count, PCF_BDF_ACCELERATORS);
   if ((!hasBdfAccel && !pcfGetAccel(info, &reader, tables.get(), count, PCF_ACCELERATORS)) ||
       !pcfGetEncodings(info, &reader, tables.get(), count) ||
       (hasBdfAccel && !pcfGetAccel(info, &reader, tables.get(), count, PCF_BDF_ACCELERATORS))) {
     FontInfoFreeProps(info);
-    return AllocFailure;
+    return BadFont;
   }
   return Successful;
 }

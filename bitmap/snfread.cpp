@@ -141,11 +141,14 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
   if (!FontReaderTakeBlock(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    p.name = FontPoolAtom(pool.bytes, poolSize, p.name);
-    if (p.name == None) return BadFont;
+    Atom name;
+    int status = FontPoolAtom(pool.bytes, poolSize, p.name, &name);
+    if (status != Successful) return status;
+    p.name = name;
     if (flagWords.get()[i] != 0) {
-      Atom value = FontPoolAtom(pool.bytes, poolSize, static_cast<uint32_t>(p.value));
-      if (value == None) return BadFont;
+      Atom value;
+      status = FontPoolAtom(pool.bytes, poolSize, static_cast<uint32_t>(p.value), &value);
+      if (status != Successful) return status;
       p.value = static_cast<int32_t>(value);
     }
   }

@@ -9,6 +9,7 @@
 
 #include "fontfile/decompress.h"
 #include "fontfile/gunzip.h"
+#include "util/miscutil.h"
 
 namespace {
 bool endsWith(const char *s, size_t len, const char *suffix) {
@@ -18,7 +19,19 @@ bool endsWith(const char *s, size_t len, const char *suffix) {
 
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-bool isRegular(int statResult, const struct stat &st) { return statResult == 0 && S_ISREG(st.st_mode); }
+// Records why the open failed (when the caller asked) and gives the failed
+// result.
+int refuse(FontFileFailure *failure, FontFileProblem problem, int error = 0) {
+  if (failure) *failure = {problem, error};
+  return -1;
+}
+
+// -1 with the reason when the stat failed or found no regular file.
+int checkRegular(int statResult, const struct stat &st, FontFileFailure *failure) {
+  if (statResult != 0) return refuse(failure, FontFileProblem::CannotOpen, errno);
+  if (!S_ISREG(st.st_mode)) return refuse(failure, FontFileProblem::NotRegular);
+  return 0;
+}
 
 // Opens without blocking (a FIFO must not hang the run) and refuses anything
 // that is not a regular file: FIFOs, devices and directories can carry a font
@@ -30,25 +43,26 @@ bool isRegular(int statResult, const struct stat &st) { return statResult == 0 &
 // open fails and the link is treated as such; a FIFO or directory put in
 // its place reads as no data, and a device node cannot be made there
 // without the privilege to make devices.
-int openRegularFile(int dirFd, const char *path, FontFileKind kind) {
+int openRegularFile(const FontFileRef &file, FontFileFailure *failure) {
   struct stat st;
-  switch (kind) {
+  switch (file.kind) {
     case FontFileKind::Other:
-      return -1;
+      return refuse(failure, FontFileProblem::NotRegular);
     case FontFileKind::Regular: {
-      int fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
-      if (fd >= 0 || errno != ELOOP) return fd;
+      int fd = ::openat(file.dirFd, file.name, kOpenFlags | O_NOFOLLOW);
+      if (fd >= 0) return fd;
+      if (errno != ELOOP) return refuse(failure, FontFileProblem::CannotOpen, errno);
       [[fallthrough]];
     }
     case FontFileKind::Link:
-      if (!isRegular(::fstatat(dirFd, path, &st, 0), st)) return -1;
+      if (checkRegular(::fstatat(file.dirFd, file.name, &st, 0), st, failure) < 0) return -1;
       break;
     case FontFileKind::Unknown:
       break;
   }
-  int fd = ::openat(dirFd, path, kOpenFlags);
-  if (fd < 0) return -1;
-  if (!isRegular(::fstat(fd, &st), st)) {
+  int fd = ::openat(file.dirFd, file.name, kOpenFlags);
+  if (fd < 0) return refuse(failure, FontFileProblem::CannotOpen, errno);
+  if (checkRegular(::fstat(fd, &st), st, failure) < 0) {
     ::close(fd);
     return -1;
   }
@@ -71,18 +85,26 @@ FontFileKind FontFileKindOfListing(unsigned char type) {
   }
 }
 
-BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter) {
-  int fd = openRegularFile(file.dirFd, file.name, file.kind);
+BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
+                        FontFileFailure *failure) {
+  int fd = openRegularFile(file, failure);
   if (fd < 0) return nullptr;
   BufFile *raw = BufFileOpenRead(fd);
   if (!raw) {
     ::close(fd);
+    refuse(failure, FontFileProblem::NoMemory);
     return nullptr;
   }
   if (!filter) return raw;
+  // A push that fails tells no reason.  It fails for one of two: memory, or
+  // data that does not begin as the filter's data; a request refused during
+  // the push tells which.
+  long refusedBefore = FontAllocRefusals();
   BufFile *filtered = filter(raw);
   if (!filtered) {
     BufFileClose(raw, 1);
+    refuse(failure, FontAllocRefusals() != refusedBefore ? FontFileProblem::NoMemory
+                                                          : FontFileProblem::BadData);
     return nullptr;
   }
   return filtered;
@@ -95,7 +117,7 @@ BufFile *FontFileOpen(const char *path) {
     filter = BufFilePushCompressed;
   else if (len > 3 && endsWith(path, len, ".gz"))
     filter = BufFilePushZIP;
-  return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter);
+  return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter, nullptr);
 }
 
 void FontFileClose(BufFile *f) { BufFileClose(f, 1); }

@@ -32,10 +32,25 @@ struct FontFileRef {
 // belongs to the caller).
 typedef BufFile *(*BufFilePushProc)(BufFile *raw);
 
+// Why a font file gave no stream or no information, recorded where that was
+// found out: by the open, the filter's push or the format's reader.
+enum class FontFileProblem : unsigned char {
+  None,
+  NotRegular,  // not a regular file, nor a link to one
+  CannotOpen,  // the system refused; `error` holds its error number
+  BadData,     // not data of the filter's or the reader's format, or damaged
+  NoMemory,
+};
+struct FontFileFailure {
+  FontFileProblem problem;
+  int error;  // errno, for CannotOpen
+};
+
 // The stream of `file` with `filter` pushed on it (none: the raw stream).
 // None when the file cannot be opened, is not a regular file, or does not
-// hold the data the filter expects.
-BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter);
+// hold the data the filter expects; `failure`, unless none, then says which.
+BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
+                        FontFileFailure *failure);
 // The same for a path, with the filter its ending calls for: LZW for ".Z",
 // gzip for ".gz" (a path that is nothing but the suffix gets none).
 BufFile *FontFileOpen(const char *path);

@@ -15,9 +15,10 @@ struct FontRenderer;
 
 typedef int (*FontOpenBitmapProc)(void *fpe, FontRec **font, const char *fileName);
 typedef int (*FontOpenScalableProc)(void *fpe, FontRec **font, const char *fileName);
-// Fills `info` for `file`, read through the renderer's filter and reader.
+// Fills `info` for `file`, read through the renderer's filter and reader;
+// on failure `failure` (unless none) says why.
 typedef int (*FontGetInfoBitmapProc)(const FontRenderer *renderer, FontInfo *info,
-                                     const FontFileRef &file);
+                                     const FontFileRef &file, FontFileFailure *failure);
 typedef int (*FontGetInfoScalableProc)(void *fpe, FontInfo *info, FontEntry *entry,
                                        const char *fileName);
 // A format's readers: the information of a font (not closing the stream),

@@ -83,7 +83,7 @@ TEST(BdfChars, EncodingLines) {
     BdfGlyph g = BdfBoxGlyph("bad", 0, 4, 4);
     g.encoding = bad;
     auto b = LoadBdf(WriteBdf(oneGlyph(g)));
-    EXPECT_EQ(b->status, AllocFailure);
+    EXPECT_EQ(b->status, BadFont);
     EXPECT_EQ(b->messages, BdfErrorText(kHeadLines + 2, "bad ENCODING value"));
   }
   BdfGlyph g = BdfBoxGlyph("bad", 0, 4, 4);
@@ -115,7 +115,7 @@ TEST(BdfChars, KeywordLineFailures) {
     BdfGlyph g = BdfBoxGlyph("A", 65, 4, 2);
     c.edit(g);
     auto r = LoadBdf(WriteBdf(oneGlyph(g)));
-    EXPECT_EQ(r->status, AllocFailure);
+    EXPECT_EQ(r->status, BadFont);
     EXPECT_EQ(r->messages, BdfErrorText(kHeadLines + c.line, c.message));
   }
   std::string text = WriteBdf(oneGlyph(BdfBoxGlyph("A", 65, 4, 2)));
@@ -138,7 +138,7 @@ TEST(BdfChars, DeclaredCountMustMatch) {
   font.glyphs = {BdfBoxGlyph("a", 1, 2, 2), BdfBoxGlyph("b", 2, 2, 2)};
   font.declaredChars = 3;
   auto r = LoadBdf(WriteBdf(font));
-  EXPECT_EQ(r->status, AllocFailure);
+  EXPECT_EQ(r->status, BadFont);
   EXPECT_EQ(r->messages, BdfErrorText(kHeadLines + 18 + 1, "1 too few characters\n"));
   font.declaredChars = 1;
   EXPECT_EQ(LoadBdf(WriteBdf(font))->messages,
@@ -181,7 +181,7 @@ TEST(BdfChars, RowsAreTrimmedPaddedAndChecked) {
   shortRows.rows = {"FF"};
   font.glyphs = {shortRows, BdfBoxGlyph("t", 66, 8, 1)};
   auto s = LoadBdf(WriteBdf(font));
-  EXPECT_EQ(s->status, AllocFailure);
+  EXPECT_EQ(s->status, BadFont);
   int rowLine = kHeadLines + 8;
   EXPECT_EQ(s->messages,
             BdfErrorText(rowLine, "odd number of characters in hex encoding\n") +
@@ -260,7 +260,7 @@ TEST(BdfChars, AbsurdBoxesGetNoBitmap) {
     std::string text = WriteBdf(oneGlyph(BdfBoxGlyph("A", 65, 8, 1)));
     text.replace(text.find("BBX 8 1 0 0"), 11, std::string("BBX ") + box);
     auto r = LoadBdf(text);
-    EXPECT_EQ(r->status, AllocFailure) << box;
+    EXPECT_EQ(r->status, BadFont) << box;
     EXPECT_EQ(r->messages, BdfErrorText(kHeadLines + 7, "1 too few characters\n")) << box;
   }
   // A box that fits but is past the allocation ceiling is the same.

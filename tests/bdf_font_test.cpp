@@ -119,7 +119,7 @@ TEST(BdfFontInfo, HandsOutTheInformationOrLeavesTheRecord) {
   std::string cut = BdfCutAfter(text, "STARTCHAR B");
   BufFile *file = MemBufOpen(cut.data(), cut.size());
   StderrCapture capture;
-  EXPECT_EQ(bdfReadFontInfo(&info, file), AllocFailure);
+  EXPECT_EQ(bdfReadFontInfo(&info, file), BadFont);
   capture.finish();
   BufFileClose(file, 1);
   EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
@@ -162,6 +162,7 @@ TEST(BdfFontInfo, EveryAllocationFailureIsClean) {
       FontInfoFreeProps(&info);
     } else {
       ++failures;
+      EXPECT_EQ(status, AllocFailure) << n;  // never mistaken for a damaged font
       EXPECT_EQ(info.props, nullptr);
     }
     if (made < n) break;  // the nth allocation was never reached

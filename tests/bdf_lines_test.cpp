@@ -86,15 +86,20 @@ TEST(BdfMessages, PrefixesAndLineNumbers) {
 TEST(BdfValues, IntegersAndStrings) {
   for (const char *yes : {"0", "-", "+", "-12", "+7", "123456789012"}) EXPECT_TRUE(bdfIsInteger(yes)) << yes;
   for (const char *no : {"", "x", "1x", "--1", " 1", "1 "}) EXPECT_FALSE(bdfIsInteger(no)) << no;
-  auto text = [](Atom a) { return std::string(a ? NameForAtom(a) : "<none>"); };
-  EXPECT_EQ(text(bdfGetPropertyValue(" \t\"a \"\"b\"\"\" rest")), "a \"b\"");
-  EXPECT_EQ(text(bdfGetPropertyValue("\"\"")), "");
-  EXPECT_EQ(text(bdfGetPropertyValue("   ")), "");
-  EXPECT_EQ(text(bdfGetPropertyValue("word next")), "word");
+  BdfFileState state;
+  auto text = [&](const char *value) {
+    Atom a = bdfGetPropertyValue(value, &state);
+    return std::string(a ? NameForAtom(a) : "<none>");
+  };
+  EXPECT_EQ(text(" \t\"a \"\"b\"\"\" rest"), "a \"b\"");
+  EXPECT_EQ(text("\"\""), "");
+  EXPECT_EQ(text("   "), "");
+  EXPECT_EQ(text("word next"), "word");
   StderrCapture capture;
   bdfFileLineNum = 4;
-  EXPECT_EQ(bdfGetPropertyValue(" \"open"), 0u);
+  EXPECT_EQ(bdfGetPropertyValue(" \"open", &state), 0u);
   EXPECT_EQ(capture.finish(), "BDF Error on line 4: unterminated quoted string property:  \"open\n");
+  EXPECT_FALSE(state.outOfMemory);  // a bad value, not a lack of memory
   EXPECT_EQ(bdfHexByte("a5"), 0xA5);
   EXPECT_EQ(bdfHexByte("F0"), 0xF0);
   StderrCapture bad;

@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include "fontfile/bufio.h"
+#include "fontfile/decompress.h"
 #include "fontfile/fileio.h"
+#include "fontfile/gunzip.h"
 #include "tests/support/tempdir.h"
 #include "util/miscutil.h"
 
@@ -146,6 +148,19 @@ TEST(FontFileOpen, FiltersAreChosenByExactSuffix) {
   EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
+// The open of a file of the test directory, with the reason it gives when
+// it fails.
+struct Opened {
+  BufFile *file;
+  FontFileFailure failure;
+};
+Opened OpenAt(int dirFd, const std::string &name, FontFileKind kind,
+              BufFilePushProc filter = nullptr) {
+  Opened o{nullptr, {FontFileProblem::None, 0}};
+  o.file = FontFileOpenAt({dirFd, name.c_str(), kind}, filter, &o.failure);
+  return o;
+}
+
 // What a directory listing told of a file decides how it is opened.  A
 // file it calls special, or a link to one, is never opened at all: opening
 // a device can act on it.
@@ -157,32 +172,82 @@ TEST(FontFileOpen, TheListingIsTrustedAndLinksAreCheckedBeforeOpening) {
   WriteFile(d / "real.pcf", "x");
   ASSERT_EQ(symlink((d / "real.pcf").c_str(), (d / "link.pcf").c_str()), 0);
   OpenWatch fifo(d / "fifo");
-  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo").c_str(), K::Other}, nullptr), nullptr);
-  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Link}, nullptr), nullptr);
-  // Listed as a regular file, a link by the time it is opened.
-  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Regular}, nullptr), nullptr);
+  struct Refused {
+    std::string path;
+    K kind;
+  } refused[] = {
+      {d / "fifo", K::Other},
+      {d / "fifo.pcf", K::Link},
+      {d / "fifo.pcf", K::Regular},  // listed as a regular file, a link by the time it is opened
+      {d / "real.pcf", K::Other},
+  };
+  for (const Refused &r : refused) {
+    Opened o = OpenAt(AT_FDCWD, r.path, r.kind);
+    EXPECT_EQ(o.file, nullptr) << r.path;
+    EXPECT_EQ(o.failure.problem, FontFileProblem::NotRegular) << r.path;
+  }
   EXPECT_EQ(fifo.opens(), 0);
   // Without a listing the file is checked once it is open.
-  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "fifo.pcf").c_str(), K::Unknown}, nullptr), nullptr);
+  EXPECT_EQ(OpenAt(AT_FDCWD, d / "fifo.pcf", K::Unknown).failure.problem, FontFileProblem::NotRegular);
   EXPECT_EQ(fifo.opens(), 1);
-  EXPECT_EQ(FontFileOpenAt({AT_FDCWD, (d / "real.pcf").c_str(), K::Other}, nullptr), nullptr);
   // By path, and by name from the open directory.
   int dirFd = open(d.path().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(dirFd, 0);
   for (K kind : {K::Regular, K::Link, K::Unknown}) {
     for (const char *name : {"real.pcf", "link.pcf"}) {
-      for (BufFile *f : {FontFileOpenAt({AT_FDCWD, (d / name).c_str(), kind}, nullptr),
-                         FontFileOpenAt({dirFd, name, kind}, nullptr)}) {
+      for (BufFile *f : {OpenAt(AT_FDCWD, d / name, kind).file, OpenAt(dirFd, name, kind).file}) {
         ASSERT_NE(f, nullptr) << name << " " << static_cast<int>(kind);
         EXPECT_EQ(BufFileGetByte(f), 'x');
         FontFileClose(f);
       }
     }
-    EXPECT_EQ(FontFileOpenAt({dirFd, "fifo.pcf", kind == K::Unknown ? K::Link : kind}, nullptr),
-              nullptr);
+    EXPECT_EQ(OpenAt(dirFd, "fifo.pcf", kind == K::Unknown ? K::Link : kind).file, nullptr);
   }
   EXPECT_EQ(fifo.opens(), 1);
   close(dirFd);
+}
+
+// The open says why it failed, from the place that found out.
+TEST(FontFileOpen, AFailedOpenSaysWhy) {
+  using K = FontFileKind;
+  TempDir d;
+  ASSERT_EQ(symlink((d / "nowhere").c_str(), (d / "dangling.pcf").c_str()), 0);
+  WriteFile(d / "plain.pcf.gz", "not gzip data");
+  struct Case {
+    const char *name;
+    K kind;
+    BufFilePushProc filter;
+    FontFileProblem problem;
+    int error;
+  } cases[] = {
+      {"missing.pcf", K::Regular, nullptr, FontFileProblem::CannotOpen, ENOENT},
+      {"missing.pcf", K::Unknown, nullptr, FontFileProblem::CannotOpen, ENOENT},
+      {"dangling.pcf", K::Link, nullptr, FontFileProblem::CannotOpen, ENOENT},
+      {"dangling.pcf", K::Regular, nullptr, FontFileProblem::CannotOpen, ENOENT},
+      {"plain.pcf.gz", K::Regular, BufFilePushZIP, FontFileProblem::BadData, 0},
+      {"plain.pcf.gz", K::Regular, BufFilePushCompressed, FontFileProblem::BadData, 0},
+  };
+  for (const Case &c : cases) {
+    Opened o = OpenAt(AT_FDCWD, d / c.name, c.kind, c.filter);
+    EXPECT_EQ(o.file, nullptr) << c.name;
+    EXPECT_EQ(o.failure.problem, c.problem) << c.name;
+    EXPECT_EQ(o.failure.error, c.error) << c.name;
+  }
+  // No memory for the raw stream, or for the filter: the count of refused
+  // requests tells memory from data that is not the filter's.
+  for (BufFilePushProc filter : {BufFilePushZIP, BufFilePushCompressed}) {
+    WriteFile(d / "packed", filter == BufFilePushZIP ? std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10)
+                                                    : std::string("\x1f\x9d\x90", 3));
+    for (long n : {1L, 2L}) {
+      BufFileDropSpares();
+      GzipFilterDropSpare();
+      FontAllocFailAt(n);
+      Opened o = OpenAt(AT_FDCWD, d / "packed", K::Regular, filter);
+      FontAllocFailAt(0);
+      EXPECT_EQ(o.file, nullptr) << n;
+      EXPECT_EQ(o.failure.problem, FontFileProblem::NoMemory) << n;
+    }
+  }
 }
 
 TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {

@@ -44,11 +44,7 @@ TEST(DirScan, SameBucketKeepsListingOrder) {
   TempDir dir;
   writePcf(dir / "abcdefghijk.pcf", "first");
   writePcf(dir / "bcdefghijk.pcf", "second");
-  std::vector<std::string> listing;
-  DIR *d = opendir(dir.path().c_str());
-  while (dirent *e = readdir(d))
-    if (std::string(e->d_name).find(".pcf") != std::string::npos) listing.push_back(e->d_name);
-  closedir(d);
+  std::vector<std::string> listing = ListingOrder(dir.path());
   ASSERT_EQ(listing.size(), 2u);
   auto name = [](const std::string &f) { return f == "abcdefghijk.pcf" ? "first" : "second"; };
   EXPECT_EQ(IndexDirectory(dir).fontsDir,

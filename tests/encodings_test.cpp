@@ -26,16 +26,6 @@ std::string EncodingFile(const std::string &name, const Strings &aliases = {}) {
   return text + "STARTMAPPING unicode\n0x20 0x7e 0x20\nENDMAPPING\nENDENCODING\n";
 }
 
-// The names of a directory in the order the system lists them.
-Strings ListingOrder(const std::string &dir) {
-  Strings names;
-  if (DIR *d = opendir(dir.c_str())) {
-    while (dirent *e = readdir(d)) names.push_back(e->d_name);
-    closedir(d);
-  }
-  return names;
-}
-
 size_t Position(const Strings &list, const std::string &name) {
   return static_cast<size_t>(std::find(list.begin(), list.end(), name) - list.begin());
 }

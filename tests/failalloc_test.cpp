@@ -237,6 +237,42 @@ TEST(AllocationFailure, EveryFailurePointOfBdfFontsIsClean) {
   });
 }
 
+// A verbose run tells why each font was left out; a font lost to memory is
+// said to be, never taken for a damaged one, wherever the allocation failed:
+// the stream, the filter, the reader, the atoms or the table.
+TEST(AllocationFailure, AFontLostToMemoryIsExplainedAsSuch) {
+  TempDir d;
+  std::map<std::string, std::string> files = {
+      {"a.pcf", WritePcf(TypicalPcf("-lorvane-a-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20))},
+      {"b.snf", WriteSnf(TypicalSnf("-lorvane-b-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20))},
+      {"c.bdf", WriteBdf(BdfSampleFont())},
+  };
+  if (HaveProgram("gzip")) {
+    TempDir packing;
+    WriteFile(packing / "in", WritePcf(TypicalPcf("-lorvane-d-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20)));
+    ASSERT_TRUE(CompressFile("gzip", packing / "in", packing / "out"));
+    files["d.pcf.gz"] = ReadFile(packing / "out");
+  }
+  auto reset = [&] {
+    for (const auto &[name, content] : files) WriteFile(d / name, content);
+  };
+  bool sawOutOfMemory = false;
+  SweepAllocationFailures(d, {"--verbose", "--reproducible"}, reset, [&](const ToolResult &r) {
+    std::vector<std::string> lines;
+    std::istringstream in(r.stderrText);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    const std::string skip = "lorvane: unable to process font ./";
+    for (size_t i = 0; i < lines.size(); i++) {
+      if (!lines[i].starts_with(skip)) continue;
+      std::string file = lines[i].substr(skip.size(), lines[i].size() - skip.size() - 10);
+      ASSERT_LT(i + 1, lines.size()) << lines[i];
+      EXPECT_EQ(lines[i + 1], "lorvane: ./" + file + ": out of memory");
+      sawOutOfMemory = true;
+    }
+  });
+  EXPECT_TRUE(sawOutOfMemory);
+}
+
 TEST(CommandLine, AWorkingDirectoryThatIsGoneStopsOptionProcessing) {
   TempDir d;
   MakeDir(d / "gone");

@@ -81,9 +81,9 @@ TEST(PcfRead, FontWithoutGlyphTablesIsRead) {
 TEST(PcfRead, WrongMagicOrNoTablesFail) {
   std::string bytes = WritePcf(minimalPcf());
   bytes[3] = 'q';
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
-  EXPECT_EQ(PcfRead(std::string("\x01" "fcp\0\0\0\0", 8)).status, AllocFailure);
-  EXPECT_EQ(PcfRead("").status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
+  EXPECT_EQ(PcfRead(std::string("\x01" "fcp\0\0\0\0", 8)).status, BadFont);
+  EXPECT_EQ(PcfRead("").status, BadFont);
 }
 
 TEST(PcfRead, BdfAcceleratorsReplaceTheFirstOnesWhereverTheyLie) {
@@ -130,7 +130,7 @@ TEST(PcfRead, AcceleratorLayoutsGiveInkBounds) {
   }
   std::string bytes = WritePcf(font);
   PutLSB32(bytes, PcfTableOffset(bytes, kPcfAccelerators), 0x200);
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
 }
 
 TEST(PcfRead, OneMissingGlyphClearsAllExist) {
@@ -231,10 +231,10 @@ TEST(PcfRead, TablesMustLieInReadingOrder) {
     int status;
   } cases[] = {
       {{kPcfMetrics, kPcfBitmaps, kPcfProperties, kPcfAccelerators, kPcfEncodings}, false, Successful},
-      {{kPcfEncodings, kPcfProperties, kPcfAccelerators}, false, AllocFailure},
-      {{kPcfProperties, kPcfEncodings, kPcfAccelerators}, false, AllocFailure},
-      {{kPcfAccelerators, kPcfProperties, kPcfEncodings}, false, AllocFailure},
-      {{kPcfProperties, kPcfBdfAccelerators, kPcfEncodings}, true, AllocFailure},
+      {{kPcfEncodings, kPcfProperties, kPcfAccelerators}, false, BadFont},
+      {{kPcfProperties, kPcfEncodings, kPcfAccelerators}, false, BadFont},
+      {{kPcfAccelerators, kPcfProperties, kPcfEncodings}, false, BadFont},
+      {{kPcfProperties, kPcfBdfAccelerators, kPcfEncodings}, true, BadFont},
       {{kPcfAccelerators, kPcfProperties, kPcfEncodings, kPcfBdfAccelerators}, true, Successful},
   };
   for (const auto &c : cases) {
@@ -249,14 +249,14 @@ TEST(PcfRead, OnlyTheFirstEntryOfATypeCounts) {
   PcfFont font = minimalPcf();
   font.order = {kPcfEncodings, kPcfProperties, kPcfAccelerators};
   std::string bytes = WritePcf(font);
-  ASSERT_EQ(PcfRead(bytes).status, AllocFailure);
+  ASSERT_EQ(PcfRead(bytes).status, BadFont);
   // A second encodings entry behind the others does not rescue the file.
   std::vector<PcfTocEntry> toc = PcfReadToc(bytes);
   font.extraEntries = {toc[0]};
   font.extraEntries[0].offset = static_cast<uint32_t>(bytes.size() + 16);
   bytes = WritePcf(font);
   bytes += std::string(bytes.size() - toc[0].offset, '\0');
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
 }
 
 TEST(PcfRead, OffsetsCountFromTheStartOfTheFile) {
@@ -277,7 +277,7 @@ TEST(PcfRead, EveryTruncationFailsCleanly) {
   for (const auto &e : PcfReadToc(bytes)) end = std::max<size_t>(end, e.offset + e.size);
   ASSERT_EQ(end, bytes.size());
   for (size_t n = 0; n < bytes.size(); n++)
-    ASSERT_EQ(PcfRead(bytes.substr(0, n)).status, AllocFailure) << n;
+    ASSERT_EQ(PcfRead(bytes.substr(0, n)).status, BadFont) << n;
   EXPECT_EQ(PcfRead(bytes).status, Successful);
 }
 
@@ -289,13 +289,13 @@ TEST(PcfRead, StringsOutsideThePoolFailTheRead) {
   uint32_t poolSize = GetLSB32(good, poolSizeAt);
   std::string bytes = good;
   PutLSB32(bytes, props + 8, poolSize);  // name offset just past the pool
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
   bytes = good;
   PutLSB32(bytes, props + 13, 0xFFFFFFF0);  // value offset far outside
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
   bytes = good;
   bytes[poolSizeAt + 4 + poolSize - 1] = 'x';  // the last string loses its NUL
-  EXPECT_EQ(PcfRead(bytes).status, AllocFailure);
+  EXPECT_EQ(PcfRead(bytes).status, BadFont);
 }
 
 TEST(PcfRead, HugeDeclaredCountsFailAfterWhatTheFileHolds) {
@@ -315,7 +315,7 @@ TEST(PcfRead, HugeDeclaredCountsFailAfterWhatTheFileHolds) {
     std::string bytes = good;
     PutLSB32(bytes, c.at, c.value);
     FontAllocFailAt(0);
-    EXPECT_EQ(PcfRead(bytes).status, AllocFailure) << c.what;
+    EXPECT_EQ(PcfRead(bytes).status, BadFont) << c.what;
     EXPECT_LT(FontAllocLargest(), 64 * 1024u) << c.what;
   }
   // A full 65536 x 65536 code range in a small file ends at the end of data.
@@ -323,7 +323,7 @@ TEST(PcfRead, HugeDeclaredCountsFailAfterWhatTheFileHolds) {
   font.firstCol = font.firstRow = 0;
   font.lastCol = font.lastRow = 0xFFFF;
   font.encoding = {0, 1, 2};
-  EXPECT_EQ(PcfRead(WritePcf(font)).status, AllocFailure);
+  EXPECT_EQ(PcfRead(WritePcf(font)).status, BadFont);
 }
 
 TEST(PcfRead, BackwardRangesReadWithNoCodes) {
@@ -342,7 +342,7 @@ TEST(PcfRead, OtherLayoutKindsAreRefused) {
   for (uint32_t type : {kPcfProperties, kPcfEncodings}) {
     std::string bytes = WritePcf(minimalPcf());
     PutLSB32(bytes, PcfTableOffset(bytes, type), 0x100);
-    EXPECT_EQ(PcfRead(bytes).status, AllocFailure) << type;
+    EXPECT_EQ(PcfRead(bytes).status, BadFont) << type;
   }
 }
 

@@ -6,12 +6,18 @@ const char *progName = "lorvane";
 const char *prefix = "";
 bool relative = false;
 bool have_enc_dir = false;
+bool reproducible = false;
+bool verbose = false;
 
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount) {
   FontTable table;
   if (!FontFileInitTable(&table, 100)) return false;
-  bool ok = LoadDirectory(dirname, &table) && LoadScalable(dirname, &table) &&
-            WriteFontTable(dirname, &table, encodings, encodingCount);
+  ScanCounts counts;
+  bool ok = LoadDirectory(dirname, &table, &counts) && LoadScalable(dirname, &table);
+  if (ok && verbose)
+    std::fprintf(stderr, "%s: %s: fonts indexed: %d, entries from fonts.scale: %d, files skipped: %d\n",
+                 progName, dirname, counts.indexed, table.count - counts.indexed, counts.skipped);
+  ok = ok && WriteFontTable(dirname, &table, encodings, encodingCount);
   FontFileFreeTable(&table);
   return ok;
 }

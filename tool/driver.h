@@ -12,6 +12,8 @@ extern const char *progName;
 extern const char *prefix;  // written before every path in encodings.dir
 extern bool relative;       // -e directories used as given
 extern bool have_enc_dir;   // an -e option was seen: encodings.dir is rewritten
+extern bool reproducible;   // --reproducible: every listing in byte order of the names
+extern bool verbose;        // --verbose: files left out and why, notes, summaries
 
 // One encoding name and the file that declares it.
 struct EncodingEntry {
@@ -29,8 +31,14 @@ struct EncodingTable {
 // Index one directory: scan it, merge fonts.scale, write the index files.
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
 
-// The directory scan: one entry per font file kept.
-bool LoadDirectory(const char *dirname, FontTable *table);
+// The directory scan: one entry per font file kept.  `counts` tells how many
+// fonts were indexed and (in a verbose run) how many files with a font
+// suffix were not.
+struct ScanCounts {
+  int indexed = 0;
+  int skipped = 0;
+};
+bool LoadDirectory(const char *dirname, FontTable *table, ScanCounts *counts);
 // The driver's 10-bit hash of a name (0..1023).
 unsigned Hash(const char *name);
 

@@ -4,12 +4,11 @@
 // to an uncompressed one.
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <memory>
 #include <utility>
 
 #include "fontenc/encparse.h"
 #include "tool/driver.h"
+#include "tool/listing.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -43,10 +42,6 @@ char *savePath(const char *path) {
   savedPaths = saved;
   return saved->path;
 }
-
-struct DirCloser {
-  void operator()(DIR *d) const { closedir(d); }
-};
 
 }  // namespace
 
@@ -87,37 +82,58 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
     std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dirname);
     return false;
   }
-  std::unique_ptr<DIR, DirCloser> dir(opendir(dirname));
-  if (!dir) return false;
-  while (dirent *entry = readdir(dir.get())) {
-    if (!JoinPath(path, sizeof path, prefix, entry->d_name, Slash::IfMissing)) {
+  DirectoryListing listing(dirname, reproducible);
+  if (!listing.isOpen()) return false;
+  int filesRead = 0, namesDeclared = 0, filesIgnored = 0;
+  enum class Outcome { Read, Ignored, OutOfMemory };
+  auto readFile = [&](const char *name) {
+    if (!JoinPath(path, sizeof path, prefix, name, Slash::IfMissing)) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' too long, ignored\n", progName, dirname,
-                   entry->d_name);
-      continue;
+                   name);
+      return Outcome::Ignored;
     }
     // encodings.dir holds one entry per line: a path with a newline in it
     // would forge lines (and break the count), so such a file is left out.
-    if (std::strchr(entry->d_name, '\n')) {
+    if (std::strchr(name, '\n')) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' contains a newline, ignored\n", progName,
-                   dirname, entry->d_name);
-      continue;
+                   dirname, name);
+      return Outcome::Ignored;
     }
     char **names = identifyEncodingFile(path);
-    if (!names) continue;
+    if (!names) return Outcome::Ignored;
     char *file = savePath(path);
     if (!file) {
       for (char **n = names; *n; n++) FontFree(*n);
       FontFree(names);
-      std::fprintf(stderr, "%s: warning: out of memory.\n", progName);
-      break;
+      return Outcome::OutOfMemory;
     }
-    for (char **n = names; *n; n++)
+    for (char **n = names; *n; n++, namesDeclared++)
       if (!InsertEncoding(encodings, *n, file, position)) {
         std::fprintf(stderr, "%s: warning: failed to insert encoding %s\n", progName, *n);
         FontFree(*n);
       }
     FontFree(names);
-  }
+    return Outcome::Read;
+  };
+  bool outOfMemory = false;
+  bool listed = listing.forEach([&](const char *name, unsigned char) {
+    switch (readFile(name)) {
+      case Outcome::Read:
+        ++filesRead;
+        break;
+      case Outcome::Ignored:
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) ++filesIgnored;
+        break;
+      case Outcome::OutOfMemory:
+        outOfMemory = true;  // the rest of the directory is not read
+        break;
+    }
+    return !outOfMemory;
+  });
+  if (outOfMemory || !listed) std::fprintf(stderr, "%s: warning: out of memory.\n", progName);
+  if (verbose)
+    std::fprintf(stderr, "%s: %s: encoding files read: %d, encodings declared: %d, files ignored: %d\n",
+                 progName, dirname, filesRead, namesDeclared, filesIgnored);
   return true;
 }
 

@@ -11,6 +11,16 @@
 
 namespace {
 
+// A relative -e directory made absolute: the working directory, a '/' and
+// the directory, in at most kPathMax - 2 characters, so that a '/' and a
+// file name can follow.
+enum class Absolute { Made, NoCwd, TooLong };
+Absolute MakeAbsolute(const char *dir, char *path) {
+  char cwd[kPathMax];
+  if (!getcwd(cwd, sizeof cwd)) return Absolute::NoCwd;
+  return JoinPath(path, kPathMax - 1, cwd, dir, Slash::Always) ? Absolute::Made : Absolute::TooLong;
+}
+
 // Makes a relative -e directory absolute and scans it.  False when option
 // processing must stop (no cwd, or the joined path is too long).
 bool ScanEncodingDirectory(EncodingTable *encodings, const char *dir, int position) {
@@ -18,19 +28,26 @@ bool ScanEncodingDirectory(EncodingTable *encodings, const char *dir, int positi
     LoadEncodings(encodings, dir, position);
     return true;
   }
-  char cwd[kPathMax];
-  if (!getcwd(cwd, sizeof cwd)) {
-    std::fprintf(stderr, "%s: failed to get cwd\n", progName);
-    return false;
-  }
   char path[kPathMax];
-  // At most kPathMax - 2 characters, so that a '/' and a file name can follow.
-  if (!JoinPath(path, kPathMax - 1, cwd, dir, Slash::Always)) {
-    std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dir);
-    return false;
+  switch (MakeAbsolute(dir, path)) {
+    case Absolute::Made:
+      break;
+    case Absolute::NoCwd:
+      std::fprintf(stderr, "%s: failed to get cwd\n", progName);
+      return false;
+    case Absolute::TooLong:
+      std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dir);
+      return false;
   }
   LoadEncodings(encodings, path, position);
   return true;
+}
+
+// The setting an operator option turns on, or none for any other word.
+bool *OperatorOption(const char *word) {
+  if (std::strcmp(word, "--reproducible") == 0) return &reproducible;
+  if (std::strcmp(word, "--verbose") == 0) return &verbose;
+  return nullptr;
 }
 
 // The value of -eVALUE / -pVALUE, or of the word after a lone -e / -p.
@@ -54,6 +71,37 @@ const char *OptionValue(int argc, char **argv, int *argn, int *position) {
 // Lives for the whole run; kept here so that it stays reachable to the end.
 EncodingTable *encodings = nullptr;
 
+// The operator options govern every listing of the run, also those of the
+// -e directories read while the options are read, wherever they stand among
+// the options; so they are looked for before anything is read.  The option
+// words are walked as the loop in main walks them, and the walk ends where
+// that loop ends (a relative -e directory is checked as it will be), so
+// that a word is an operator option here exactly when it is one there.
+void ReadOperatorOptions(int argc, char **argv) {
+  bool relativeSoFar = false;
+  for (int argn = 1; argn < argc;) {
+    const char *word = argv[argn];
+    if (bool *setting = OperatorOption(word)) {
+      *setting = true;
+      ++argn;
+      continue;
+    }
+    if (word[0] != '-' || word[1] == '-') return;
+    if (word[1] == 'e' || word[1] == 'p') {
+      int position = 0;
+      const char *value = OptionValue(argc, argv, &argn, &position);
+      if (!value) return;
+      char path[kPathMax];
+      if (word[1] == 'e' && value[0] != '/' && !relativeSoFar &&
+          MakeAbsolute(value, path) != Absolute::Made)
+        return;
+    } else {
+      if (std::strcmp(word, "-r") == 0) relativeSoFar = true;
+      ++argn;
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -72,9 +120,14 @@ int main(int argc, char **argv) {
   }
   for (auto &bucket : encodings->buckets) bucket = nullptr;
 
+  ReadOperatorOptions(argc, argv);
   int argn = 1;
   while (argn < argc) {
     const char *word = argv[argn];
+    if (OperatorOption(word)) {  // already in force
+      ++argn;
+      continue;
+    }
     if (word[0] != '-') break;  // the empty word too
     if (word[1] == '-') {
       ++argn;

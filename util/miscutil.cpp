@@ -8,6 +8,12 @@ long allocCount = 0;     // requests since the hook was last set
 long failAt = 0;         // 0: no injection
 bool failPersistent = false;
 size_t largest = 0;      // largest request since the hook was last set
+long refusals = 0;       // requests refused since the start
+
+void *refused() {
+  ++refusals;
+  return nullptr;
+}
 
 void noteSize(size_t size) {
   if (size > largest) largest = size;
@@ -28,18 +34,21 @@ void FontAllocFailAt(long n, bool persistent) {
 }
 
 long FontAllocCount() { return allocCount; }
+long FontAllocRefusals() { return refusals; }
 size_t FontAllocLargest() { return largest; }
 
 void *FontAlloc(size_t size) {
   noteSize(size);
-  if (injectFailure() || size > kFontAllocLimit) return nullptr;
-  return std::malloc(size ? size : 1);
+  if (injectFailure() || size > kFontAllocLimit) return refused();
+  void *p = std::malloc(size ? size : 1);
+  return p ? p : refused();
 }
 
 void *FontRealloc(void *old, size_t size) {
   noteSize(size);
-  if (injectFailure() || size > kFontAllocLimit) return nullptr;
-  return std::realloc(old, size ? size : 1);
+  if (injectFailure() || size > kFontAllocLimit) return refused();
+  void *p = std::realloc(old, size ? size : 1);
+  return p ? p : refused();
 }
 
 void FontFree(void *p) { std::free(p); }
@@ -48,7 +57,7 @@ void *FontAllocArray(size_t count, size_t size) {
   if (size != 0 && count > SIZE_MAX / size) {
     noteSize(SIZE_MAX);
     injectFailure();  // keep the request numbering independent of the sizes
-    return nullptr;
+    return refused();
   }
   return FontAlloc(count * size);
 }
@@ -57,7 +66,7 @@ void *FontReallocArray(void *old, size_t count, size_t size) {
   if (size != 0 && count > SIZE_MAX / size) {
     noteSize(SIZE_MAX);
     injectFailure();
-    return nullptr;
+    return refused();
   }
   return FontRealloc(old, count * size);
 }

@@ -42,6 +42,10 @@ using FontPtr = std::unique_ptr<T, FontFreeDeleter>;
 // of allocation requests made since the last FontAllocFailAt call.
 void FontAllocFailAt(long n, bool persistent = false);
 long FontAllocCount();
+// The number of requests refused since the process started, by the test
+// hook, the size ceiling or the system alike.  Lets a caller of code that
+// reports failure without a reason tell memory from anything else.
+long FontAllocRefusals();
 // The largest single request (in bytes, refused ones included) since the
 // last FontAllocFailAt call: lets tests check that a reader's allocations
 // stay in proportion to the bytes it read.

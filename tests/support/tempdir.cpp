@@ -1,18 +1,24 @@
 #include "tests/support/tempdir.h"
 
 #include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "lorvane-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string &parent) {
+  std::string pattern = parent + "/lorvane-test-XXXXXX";
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed in " + parent);
   path_ = pattern;
 }
 
@@ -25,6 +31,68 @@ TempDir::~TempDir() {
     if (it->is_directory(ec)) chmod(it->path().c_str(), 0700);
   chmod(path_.c_str(), 0700);
   std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> ListingOrder(const std::string &path) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(path.c_str())) {
+    while (dirent *e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+namespace {
+
+// Whether the listings of fresh directories under `parent` follow the order
+// their names were made in.
+bool listsInCreationOrder(const std::string &parent) {
+  std::vector<std::vector<std::string>> listings;
+  for (bool reversed : {false, true}) {
+    std::string probe = parent + "/lorvane-probe-XXXXXX";
+    if (!mkdtemp(probe.data())) return false;
+    for (int i = 0; i < 8; i++) {
+      std::string name = probe + "/p" + std::to_string(reversed ? 7 - i : i);
+      int fd = open(name.c_str(), O_CREAT | O_WRONLY, 0600);
+      if (fd >= 0) close(fd);
+    }
+    listings.push_back(ListingOrder(probe));
+    std::error_code ec;
+    std::filesystem::remove_all(probe, ec);
+  }
+  return listings[0].size() == 8 && listings[0] != listings[1];
+}
+
+}  // namespace
+
+CreationOrderedDir::CreationOrderedDir() {
+  for (std::string parent : {std::string("/dev/shm"), std::filesystem::temp_directory_path().string()}) {
+    if (access(parent.c_str(), W_OK) == 0 && listsInCreationOrder(parent)) {
+      std::string pattern = parent + "/lorvane-test-XXXXXX";
+      if (mkdtemp(pattern.data())) path_ = pattern;
+      return;
+    }
+  }
+  if (geteuid() != 0) return;
+  std::string pattern = (std::filesystem::temp_directory_path() / "lorvane-tmpfs-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) return;
+  if (mount("tmpfs", pattern.c_str(), "tmpfs", 0, "size=16m,mode=0755") != 0) {
+    rmdir(pattern.c_str());
+    return;
+  }
+  mounted_ = pattern;
+  if (listsInCreationOrder(mounted_)) path_ = mounted_;
+}
+
+CreationOrderedDir::~CreationOrderedDir() {
+  std::error_code ec;
+  if (!mounted_.empty()) {
+    umount(mounted_.c_str());
+    rmdir(mounted_.c_str());
+  } else if (!path_.empty()) {
+    std::filesystem::remove_all(path_, ec);
+  }
 }
 
 void WriteFile(const std::string &path, const std::string &content) {

@@ -9,6 +9,8 @@
 class TempDir {
  public:
   TempDir();
+  // The same under `parent`.
+  explicit TempDir(const std::string &parent);
   ~TempDir();
   TempDir(const TempDir &) = delete;
   TempDir &operator=(const TempDir &) = delete;
@@ -19,6 +21,29 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A fresh directory in which a listing follows the order the names were made
+// in (a tmpfs lists the newest first), for tests of listing order: under
+// /dev/shm or the system's temporary directory when either lists so, or,
+// when the tests run as root, on a tmpfs mounted for the purpose.  path() is
+// empty when none could be had.
+class CreationOrderedDir {
+ public:
+  CreationOrderedDir();
+  ~CreationOrderedDir();
+  CreationOrderedDir(const CreationOrderedDir &) = delete;
+  CreationOrderedDir &operator=(const CreationOrderedDir &) = delete;
+  const std::string &path() const { return path_; }
+  std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+  std::string mounted_;  // the mount point of our own tmpfs, if any
+};
+
+// The names of a directory in the order the system lists them, "." and ".."
+// left out.
+std::vector<std::string> ListingOrder(const std::string &path);
 
 void WriteFile(const std::string &path, const std::string &content);
 std::string ReadFile(const std::string &path);

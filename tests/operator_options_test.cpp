@@ -1,0 +1,262 @@
+// --reproducible and --verbose, through the built tool.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/support/pcf_writer.h"
+#include "tests/support/run_tool.h"
+#include "tests/support/snf_writer.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+ToolResult RunIn(const std::string &cwd, const Strings &args) {
+  ToolOptions options;
+  options.cwd = cwd;
+  return RunTool(args, options);
+}
+
+std::string Pcf(const std::string &fontName) { return WritePcf(TypicalPcf(fontName, 4)); }
+
+std::string PcfWithout(const std::string &property) {
+  PcfFont font = TypicalPcf("unused", 4);
+  std::erase_if(font.properties, [&](const GenProperty &p) { return p.name == property; });
+  return WritePcf(font);
+}
+
+std::string EncodingFile(const std::string &name) {
+  return "STARTENCODING " + name + "\nSTARTMAPPING unicode\n0x20 0x7e 0x20\nENDMAPPING\nENDENCODING\n";
+}
+
+// --- --reproducible -----------------------------------------------------------
+
+// A font directory and an encoding directory whose results hang on the order
+// of their listings: the base names share a hash bucket, two fonts share a
+// name, and two encoding files declare the same encoding.
+struct ListingSensitiveFiles {
+  // file name -> content, in the order to make them
+  std::vector<std::pair<std::string, std::string>> files = {
+      {"fonts/a-same-tail.pcf", Pcf("Alpha")},
+      {"fonts/b-same-tail.pcf", Pcf("Shared")},
+      {"fonts/c-same-tail.pcf", Pcf("Gamma")},
+      {"fonts/d-same-tail.pcf", Pcf("Shared")},
+      {"encs/x1.enc", EncodingFile("shared-enc")},
+      {"encs/x2.enc", EncodingFile("shared-enc")},
+      {"encs/x3.enc", EncodingFile("other-enc")},
+  };
+
+  // Makes the files under `root` in the order given by `order` (indexes).
+  void make(const std::string &root, const std::vector<size_t> &order) const {
+    MakeDir(root + "/fonts");
+    MakeDir(root + "/encs");
+    for (size_t i : order) WriteFile(root + "/" + files[i].first, files[i].second);
+  }
+};
+
+struct Outcome {
+  int status;
+  std::string stderrText, fontsDir, encodingsDir;
+  bool operator==(const Outcome &) const = default;
+};
+
+Outcome Index(const std::string &root, const Strings &args) {
+  ToolResult r = RunIn(root, args);
+  return {r.status, r.stderrText, ReadFile(root + "/fonts/fonts.dir"),
+          ReadFile(root + "/fonts/encodings.dir")};
+}
+
+TEST(Reproducible, TheSameFilesMadeInDifferentOrdersIndexAlike) {
+  CreationOrderedDir place;
+  if (place.path().empty())
+    GTEST_SKIP() << "no file system here lists names in the order they were made";
+  ListingSensitiveFiles set;
+  const std::vector<std::vector<size_t>> orders = {
+      {0, 1, 2, 3, 4, 5, 6}, {6, 5, 4, 3, 2, 1, 0}, {3, 1, 6, 0, 4, 2, 5}};
+  std::vector<Outcome> plain, reproducible, reproducibleLate;
+  std::vector<Strings> listings;
+  for (size_t i = 0; i < orders.size(); i++) {
+    std::string root = place / ("order" + std::to_string(i));
+    set.make(root, orders[i]);
+    listings.push_back(ListingOrder(root + "/fonts"));
+    plain.push_back(Index(root, {"-r", "-e", "encs", "fonts"}));
+    reproducible.push_back(Index(root, {"--reproducible", "-r", "-e", "encs", "fonts"}));
+    // Wherever it stands among the options, the -e directory read before
+    // it included.
+    reproducibleLate.push_back(Index(root, {"-r", "-e", "encs", "--reproducible", "fonts"}));
+  }
+  // The listings really differ, and so does a run that follows them.
+  ASSERT_NE(listings[0], listings[1]);
+  EXPECT_NE(plain[0].fontsDir, plain[1].fontsDir);
+  EXPECT_NE(plain[0].encodingsDir, plain[1].encodingsDir);
+  for (size_t i = 0; i < orders.size(); i++) {
+    EXPECT_EQ(reproducible[i], reproducible[0]) << i;
+    EXPECT_EQ(reproducibleLate[i], reproducible[0]) << i;
+  }
+  // Within the bucket the names come in byte order; of the two fonts named
+  // alike the first by name is kept, of the two encoding files likewise.
+  EXPECT_EQ(reproducible[0].status, 0);
+  EXPECT_EQ(reproducible[0].fontsDir,
+            "3\na-same-tail.pcf alpha\nb-same-tail.pcf shared\nc-same-tail.pcf gamma\n");
+  EXPECT_EQ(reproducible[0].stderrText,
+            "lorvane: Duplicate font names shared\n\tb-same-tail.pcf d-same-tail.pcf\n"
+            "lorvane: unable to process font fonts/d-same-tail.pcf, skipping\n");
+  EXPECT_NE(reproducible[0].encodingsDir.find("shared-enc encs/x1.enc\n"), std::string::npos)
+      << reproducible[0].encodingsDir;
+}
+
+// On any file system: the byte order of the names, whatever the listing.
+TEST(Reproducible, ABucketListsItsFontsInByteOrderOfTheirNames) {
+  TempDir dir;
+  // All in one bucket; upper case sorts before lower case, '-' before both.
+  int made = 0;
+  for (const char *name : {"b-same-tail", "B-same-tail", "--same-tail", "a-same-tail"})
+    WriteFile(dir / (std::string(name) + ".pcf"), Pcf("made-" + std::to_string(++made)));
+  ToolResult r = RunTool({"--reproducible", dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(dir / "fonts.dir"),
+            "4\n--same-tail.pcf made-3\nB-same-tail.pcf made-2\na-same-tail.pcf made-4\n"
+            "b-same-tail.pcf made-1\n");
+}
+
+TEST(OperatorOptions, AreExactWordsAmongTheOptions) {
+  TempDir d;
+  MakeDir(d / "--verbose");
+  // After "--" the word is a directory; a longer or shorter word is any other
+  // word with two dashes: it ends the options and is skipped.
+  ToolResult r = RunIn(d.path(), {"--", "--verbose"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(ReadFile(d / "--verbose/fonts.dir"), "0\n");
+  for (const char *word : {"--verbosex", "--verb", "--reproducible=yes"}) {
+    r = RunIn(d.path(), {word, "--verbose"});
+    EXPECT_EQ(r.status, 0) << word;
+    EXPECT_EQ(r.stderrText, "") << word;  // "--verbose" was a directory, not an option
+  }
+  // Mixed with the other options in any order.
+  r = RunIn(d.path(), {"-p", "P", "--verbose", "-r", "--reproducible", "-x"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: unknown option `-x'\n"
+            "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n");
+  // The value of -p is not an option.
+  r = RunIn(d.path(), {"-p", "--verbose"});
+  EXPECT_EQ(r.stderrText, "");
+}
+
+// Where a relative -e directory too long to be made absolute ends the
+// options, a later operator option is a directory like every later word.
+TEST(OperatorOptions, AfterTheOptionsEndTheyAreDirectories) {
+  TempDir d;
+  std::string deep;
+  while (d.path().size() + 1 + deep.size() < 1023) {
+    deep += (deep.empty() ? "" : "/") + std::string(100, 'd');
+    MakeDir(d / deep);
+  }
+  ToolResult r = RunIn(d.path(), {"-e", deep, "--verbose"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + deep + "' too long\n" +
+                              "lorvane: failed to create directory in --verbose\n");
+  EXPECT_EQ(ReadFile(d / (deep + "/fonts.dir")), "0\n");
+}
+
+// --- --verbose ---------------------------------------------------------------
+
+// Every reason a file with a font suffix can be left out for (but memory
+// and an overlong path, below), and every note on an indexed font.
+TEST(Verbose, EveryFileLeftOutIsExplainedAndIndexedFontsAreNoted) {
+  TempDir d;
+  chmod(d.path().c_str(), 0777);  // the tool runs as an ordinary user
+  const std::string xlfd = "-misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  WriteFile(d / "a.snf", WriteSnf(TypicalSnf("-a" + xlfd.substr(5), 4)));
+  WriteFile(d / "a.bdf", "never opened");
+  WriteFile(d / "b.pcf", "not a font");
+  WriteFile(d / "c.pcf", PcfWithout("FONT"));
+  WriteFile(d / "d.pcf", Pcf(xlfd));
+  WriteFile(d / "e.pcf", Pcf(xlfd));
+  WriteFile(d / "f.pcf", Pcf(std::string(1024, 'f')));
+  ASSERT_EQ(symlink("nowhere", (d / "g.pcf").c_str()), 0);
+  WriteFile(d / "h.pcf", Pcf("-x-h"));
+  chmod((d / "h.pcf").c_str(), 0);
+  MakeDir(d / "i.snf");
+  ASSERT_EQ(mkfifo((d / "j.pcf").c_str(), 0644), 0);
+  WriteFile(d / "k l.pcf", Pcf("-x-kl"));
+  WriteFile(d / "target", Pcf("-m" + xlfd.substr(5)));
+  ASSERT_EQ(symlink("target", (d / "m.pcf").c_str()), 0);
+  WriteFile(d / "n.pcf", Pcf("-n" + xlfd.substr(5)));
+  chmod((d / "n.pcf").c_str(), 0600);
+  if (geteuid() == 0) {  // the ordinary user the tool runs as owns it
+    ASSERT_EQ(chown((d / "n.pcf").c_str(), 65534, 65534), 0);
+  }
+  WriteFile(d / "o.pcf", Pcf("6x13"));
+  WriteFile(d / "fonts.scale", "1\nscaled.pfa -x-scaled\n");
+
+  ToolOptions options;
+  options.cwd = d.path();
+  options.unprivileged = true;
+  ToolResult r = RunTool({"--verbose", "."}, options);
+  EXPECT_EQ(r.status, 0);
+  auto skip = [](const std::string &file) { return "lorvane: unable to process font ./" + file + ", skipping\n"; };
+  auto why = [](const std::string &file, const std::string &reason) {
+    return "lorvane: ./" + file + ": " + reason + "\n";
+  };
+  EXPECT_EQ(r.stderrText,
+            why("a.bdf", "another file of the same base name is preferred: a.snf") +
+                skip("b.pcf") + why("b.pcf", "not a valid font of its format, or damaged") +
+                skip("c.pcf") + why("c.pcf", "no FONT property naming the font") +
+                "lorvane: Duplicate font names " + xlfd + "\n\td.pcf e.pcf\n" + skip("e.pcf") +
+                why("e.pcf", "same font name as an earlier file: d.pcf") +
+                skip("f.pcf") + why("f.pcf", "font name too long") +
+                skip("g.pcf") + why("g.pcf", "cannot be opened: No such file or directory") +
+                skip("h.pcf") + why("h.pcf", "cannot be opened: Permission denied") +
+                skip("i.snf") + why("i.snf", "not a regular file") +
+                skip("j.pcf") + why("j.pcf", "not a regular file") +
+                skip("k l.pcf") + why("k l.pcf", "file or font name cannot be one line of fonts.dir") +
+                why("m.pcf", "note: a symbolic link") +
+                why("n.pcf", "note: not readable by all users") +
+                why("o.pcf", "note: font name is not a 14-field XLFD name") +
+                "lorvane: .: fonts indexed: 5, entries from fonts.scale: 1, files skipped: 10\n");
+  // Buckets: a 97 ... o 111, "k l" 384.
+  EXPECT_EQ(ReadFile(d / "fonts.dir"),
+            "6\na.snf -a-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1\nd.pcf " + xlfd +
+                "\nm.pcf -m-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1\n"
+                "n.pcf -n-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1\no.pcf 6x13\n"
+                "scaled.pfa -x-scaled\n");
+}
+
+TEST(Verbose, APathTooLongIsExplained) {
+  TempDir d;
+  std::string deep = d.path();
+  while (deep.size() < 900) {
+    deep += "/" + std::string(100, 'd');
+    MakeDir(deep);
+  }
+  std::string name = std::string(1024 - deep.size() - 4, 'g') + ".pcf";  // the path is 1024
+  WriteFile(deep + "/" + name, Pcf("-x-deep"));
+  ToolResult r = RunTool({"--verbose", deep});
+  EXPECT_EQ(r.stderrText, "lorvane: unable to process font " + deep + "/" + name + ", skipping\n" +
+                              "lorvane: " + deep + "/" + name + ": path too long\n" + "lorvane: " +
+                              deep + ": fonts indexed: 0, entries from fonts.scale: 0, files skipped: 1\n");
+}
+
+TEST(Verbose, EncodingDirectoriesAreSummed) {
+  TempDir d;
+  MakeDir(d / "encs");
+  WriteFile(d / "encs/one.enc", EncodingFile("first"));
+  WriteFile(d / "encs/two.enc",
+            "STARTENCODING second\nALIAS second-alias\nSTARTMAPPING unicode\nENDMAPPING\nENDENCODING\n");
+  WriteFile(d / "encs/notes.txt", "not an encoding");
+  MakeDir(d / "encs/sub");
+  ToolResult r = RunIn(d.path(), {"--verbose", "-r", "-e", "encs", "-e", "missing", "."});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stderrText,
+            "lorvane: encs: encoding files read: 2, encodings declared: 3, files ignored: 2\n"
+            "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n");
+}
+
+}  // namespace
