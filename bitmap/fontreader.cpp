@@ -114,11 +114,21 @@ bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size)
   return true;
 }
 
-int FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset, Atom *atom) {
-  if (offset >= poolSize) return BadFont;
+namespace {
+// The NUL that ends the text at `offset` inside the pool, or none.
+const char *poolTextEnd(const char *pool, uint32_t poolSize, uint32_t offset) {
+  if (offset >= poolSize) return nullptr;
+  return static_cast<const char *>(std::memchr(pool + offset, '\0', poolSize - offset));
+}
+}  // namespace
+
+Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset) {
+  const char *end = poolTextEnd(pool, poolSize, offset);
+  if (!end) return None;
   const char *text = pool + offset;
-  const void *nul = std::memchr(text, '\0', poolSize - offset);
-  if (!nul) return BadFont;
-  *atom = MakeAtom(text, static_cast<unsigned>(static_cast<const char *>(nul) - text), 1);
-  return *atom != None ? Successful : AllocFailure;
+  return MakeAtom(text, static_cast<unsigned>(end - text), 1);
+}
+
+int FontPoolAtomFailure(const char *pool, uint32_t poolSize, uint32_t offset) {
+  return poolTextEnd(pool, poolSize, offset) ? AllocFailure : BadFont;
 }

@@ -128,8 +128,9 @@ bool FontReaderReserveN(FontPtr<T> &array, size_t *capacity, size_t need) {
   return ok;
 }
 
-// The atom of the NUL-terminated text at `offset` of a string pool into
-// *atom: Successful, BadFont when the text does not start and end inside the
-// pool (the readers refuse such a file rather than index it half-read), or
-// AllocFailure.
-int FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset, Atom *atom);
+// The atom of the NUL-terminated text at `offset` of a string pool, or None
+// when the text does not start and end inside the pool (the readers refuse
+// such a file rather than index it half-read) or memory ran out.
+Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset);
+// Why FontPoolAtom gave None for that text: BadFont or AllocFailure.
+int FontPoolAtomFailure(const char *pool, uint32_t poolSize, uint32_t offset);

@@ -136,17 +136,16 @@ int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory))
     return outOfMemory ? AllocFailure : BadFont;
 
+  auto poolBytes = static_cast<uint32_t>(poolSize);
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    Atom name;
-    int status = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize), p.name, &name);
-    if (status != Successful) return status;
-    p.name = name;
+    uint32_t offset = p.name;
+    p.name = FontPoolAtom(pool.bytes, poolBytes, offset);
+    if (p.name == None) return FontPoolAtomFailure(pool.bytes, poolBytes, offset);
     if (isString.get()[i]) {
-      Atom value;
-      status = FontPoolAtom(pool.bytes, static_cast<uint32_t>(poolSize),
-                            static_cast<uint32_t>(p.value), &value);
-      if (status != Successful) return status;
+      offset = static_cast<uint32_t>(p.value);
+      Atom value = FontPoolAtom(pool.bytes, poolBytes, offset);
+      if (value == None) return FontPoolAtomFailure(pool.bytes, poolBytes, offset);
       p.value = static_cast<int32_t>(value);
     }
   }

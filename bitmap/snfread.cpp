@@ -141,14 +141,13 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
   if (!FontReaderTakeBlock(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
-    Atom name;
-    int status = FontPoolAtom(pool.bytes, poolSize, p.name, &name);
-    if (status != Successful) return status;
-    p.name = name;
+    uint32_t offset = p.name;
+    p.name = FontPoolAtom(pool.bytes, poolSize, offset);
+    if (p.name == None) return FontPoolAtomFailure(pool.bytes, poolSize, offset);
     if (flagWords.get()[i] != 0) {
-      Atom value;
-      status = FontPoolAtom(pool.bytes, poolSize, static_cast<uint32_t>(p.value), &value);
-      if (status != Successful) return status;
+      offset = static_cast<uint32_t>(p.value);
+      Atom value = FontPoolAtom(pool.bytes, poolSize, offset);
+      if (value == None) return FontPoolAtomFailure(pool.bytes, poolSize, offset);
       p.value = static_cast<int32_t>(value);
     }
   }
