@@ -82,7 +82,7 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
   for (size_t step = 0;; step++) {
     uint8_t op = plan[step % planSize];
     int size = op >> 2;
-    bool ended = false;
+    bool ended = false, stalled = false;
     switch (op & 3) {
       case 0:
       case 3:
@@ -99,11 +99,25 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
         if (n < 0 || n > want) std::abort();
         delivered += static_cast<size_t>(n);
         ended = n < want;
+        stalled = want == 0;
         break;
       }
-      case 2:
-        ended = BufFileSkip(f, size * size * 11) == BUFFILEEOF;
+      case 2: {
+        int count = size * size * 11;
+        int result = BufFileSkip(f, count);
+        if (count == 0 && result == BUFFILEEOF) std::abort();  // nothing to pass, no end to meet
+        ended = result == BUFFILEEOF;
+        stalled = count == 0;
         break;
+      }
+    }
+    // A read or skip of nothing takes no byte and never reports the end, so
+    // a plan made only of such steps would stand still: a get follows each.
+    if (stalled && !ended) {
+      int c = BufFileGetByte(f);
+      if (c < -1 || c > 255) std::abort();
+      ended = c == BUFFILEEOF;
+      delivered += !ended;
     }
     if (ended) break;
   }

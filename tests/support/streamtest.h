@@ -26,9 +26,11 @@ std::string ReadStream(BufFile *f, int block = 0);
 
 // Reads `f` to its end with a mixture of gets, BufFileRead blocks and skips
 // whose kinds and sizes come from `plan` (cycled), and returns the number of
-// bytes that gets and reads delivered.  Aborts if the stream breaks the
-// contract: a byte outside 0..255, a read of more than was asked, or a
-// byte after the end was reported.
+// bytes that gets and reads delivered.  Every step takes at least one byte
+// or meets the end, so the drain ends whatever the plan.  Aborts if the
+// stream breaks the contract: a byte outside 0..255, a read of more than was
+// asked, a skip of nothing that reports the end, or a byte after the end was
+// reported.
 size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
 
 // The body of a filter fuzz target: one byte choosing how many bytes each
