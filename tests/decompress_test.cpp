@@ -164,8 +164,10 @@ TEST_F(Tools, OurEncoderAgreesWithGzipOnStreamsTheCompressorDoesNotWrite) {
 
 TEST(LzwStream, ACodeStreamCutAnywhereDeliversTheWholeCodesBeforeTheCut) {
   // Small enough to try every cut, long enough to widen the codes to 11
-  // bits and hold clears, so cuts fall inside groups of every width.
-  std::string data = TextSample(6000, 23) + NoiseSample(1500, 23);
+  // bits and hold clears, so cuts fall inside groups of every width, and
+  // to pass the end of the first output buffer, so cuts also fall right
+  // after a string that crosses it.
+  std::string data = TextSample(7500, 23) + NoiseSample(1500, 23);
   for (bool blockMode : {true, false}) {
     LzwEncodeOptions o;
     o.maxBits = 12;
