@@ -53,6 +53,7 @@ bool readCount(FILE *file) {
   return true;
 }
 
+// The null device under any name or link: compared by device number.
 bool isNullDevice(const struct stat &st) {
   struct stat null;
   return S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
@@ -70,15 +71,18 @@ ScaleFile openScalable(const char *path, FILE **file) {
   int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return ScaleFile::Failed;
   struct stat st;
-  int error = 0;
-  if (::fstat(fd, &st) != 0)
-    error = errno;
-  else if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !isNullDevice(st))
+  int error = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (error == 0 && !S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode) || isNullDevice(st)) {
+      ::close(fd);
+      return ScaleFile::HoldsNothing;
+    }
     error = EINVAL;
-  if (error != 0 || !S_ISREG(st.st_mode)) {
+  }
+  if (error != 0) {
     ::close(fd);
     errno = error;
-    return error != 0 ? ScaleFile::Failed : ScaleFile::HoldsNothing;
+    return ScaleFile::Failed;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   *file = fdopen(fd, "r");
