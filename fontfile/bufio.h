@@ -48,6 +48,15 @@ inline int BufFileGetByte(BufFile *f) {
   return f->fill(f);
 }
 
+// Gives back the byte that the last BufFileGetByte returned, so that the next
+// read returns it again.  Only once, and only right after a read that gave a
+// byte (not the end of the data): by the fill contract that byte lies just
+// before the cursor, whichever of the fast path or a fill delivered it.
+inline void BufFileUngetByte(BufFile *f) {
+  --f->cursor;
+  ++f->remaining;
+}
+
 // Up to count bytes into buf; fewer only at the end of the data.
 int BufFileRead(BufFile *f, char *buf, int count);
 inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }
