@@ -1,5 +1,5 @@
 // Compressed copies of test files, made with the system's gzip and compress
-// programs, and a probe that tells whether this build reads them yet.
+// programs.
 #pragma once
 
 #include <string>
@@ -7,7 +7,3 @@
 // `tool` is "gzip" or "compress"; writes the compressed bytes of `in` to
 // `out`.  False when the program is missing or fails.
 bool CompressFile(const std::string &tool, const std::string &in, const std::string &out);
-
-// True when FontFileOpen decodes a small file with `suffix` (".gz" or ".Z")
-// made by the matching tool.
-bool FontFileReadsSuffix(const std::string &suffix);
