@@ -12,6 +12,7 @@
 
 #include "bitmap/bdfutils.h"
 #include "bitmap/bitmap.h"
+#include "bitmap/bitmapfont.h"
 #include "bitmap/bitmaputil.h"
 #include "bitmap/fontink.h"
 #include "util/fontaccel.h"

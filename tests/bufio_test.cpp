@@ -144,9 +144,9 @@ TEST(BufFile, TheByteJustReadCanBeGivenBackOnEveryStreamKind) {
   f = MemBufOpen(data.data(), data.size(), 1);
   check(f, "one byte per fill");
   BufFileClose(f, 1);
+  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
   for (auto [tool, suffix] : {std::pair{"gzip", ".gz"}, std::pair{"compress", ".Z"}}) {
     std::string packed = d / (std::string("f") + suffix);
-    if (!FontFileReadsSuffix(suffix)) continue;  // no such program here
     ASSERT_TRUE(CompressFile(tool, d / "f", packed));
     f = FontFileOpen(packed.c_str());
     check(f, suffix);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "bitmap/bitmapfont.h"
 #include "bitmap/bitmaputil.h"
 #include "bitmap/fontink.h"
 #include "util/fontaccel.h"
