@@ -352,13 +352,11 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
   // when that is 0.
   const bool stores = h > 0 && bytesPerRow > 0;
   // Refused where memory is at stake: a bitmap past the allocation ceiling
-  // or the font's budget.  Its rows are still read, into one scratch row,
-  // and checked as if kept, so that the glyph's lines are consumed (the next
-  // glyph is found where it lies) and its messages are the same.  A row of
-  // 16-bit metrics is at most 65535 pixels, 8192 bytes at any pad.
-  unsigned char scratch[BitmapBytesPerRow(65535, 8)];
-  bool refused = stores && (size > static_cast<int64_t>(kFontAllocLimit) ||
-                            (state && !bitmapBudgetAllows(state->bitmapBytes, size)));
+  // or the font's budget.  Its rows are still read and checked as if kept,
+  // only not stored, so that the glyph's lines are consumed (the next glyph
+  // is found where it lies) and its messages are the same.
+  const bool refused = stores && (size > static_cast<int64_t>(kFontAllocLimit) ||
+                                  (state && !bitmapBudgetAllows(state->bitmapBytes, size)));
   FontPtr<unsigned char> bits;
   if (stores && !refused) {
     bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
@@ -372,12 +370,11 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
   // The digits of a row give (w + 7) / 8 bytes; none for a negative width.
   const int digitsBytes = w > 0 ? (w + 7) / 8 : 0;
   const unsigned char lastMask = (w & 7) ? static_cast<unsigned char>(0xFF << (8 - (w & 7))) : 0xFF;
-  const int64_t rowAdvance = refused ? 0 : bytesPerRow;
   char line[BdfLineBuffer];
   char *last = nullptr;
   bool eof = false;
   int64_t stored = 0;
-  unsigned char *out = refused ? scratch : bits.get();
+  unsigned char *out = bits.get();
   for (int row = 0; row < h; row++) {
     int length;
     last = bdfGetLineLength(file, line, sizeof line, &length);
@@ -396,22 +393,25 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
         length = k;
         break;
       }
-    if (length & 1) bdfError("odd number of characters in hex encoding\n");
-    if (!stores) continue;  // a negative width: the row gives no bytes
-    // An odd row reads as if a digit 0 followed it.
-    int supplied = (length + 1) / 2;
-    int take = supplied < digitsBytes ? supplied : digitsBytes;
-    for (int i = 0; i < take; i++) {
-      char lo = 2 * i + 1 < length ? line[2 * i + 1] : '0';
-      out[i] = rowByte(line[2 * i], lo);
+    if (length & 1) {
+      bdfError("odd number of characters in hex encoding\n");
+      // An odd row reads as if a digit 0 followed it; the line holds at
+      // most 1023 characters, so the digit fits where its NUL was.
+      line[length++] = '0';
     }
-    if (take == digitsBytes) out[take - 1] &= lastMask;
-    // The scratch row is never looked at: padding it would be work that a
-    // line of two characters could ask 8192 bytes of.
-    if (!refused && take < bytesPerRow)
-      std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
-    out += rowAdvance;
+    if (w < 0) continue;  // the row gives no bytes
+    const int supplied = length / 2;
+    const int take = supplied < digitsBytes ? supplied : digitsBytes;
     stored += bytesPerRow;
+    if (refused) {
+      // Only the messages about the digits that would be stored.
+      for (int i = 0; i < take; i++) rowByte(line[2 * i], line[2 * i + 1]);
+      continue;
+    }
+    for (int i = 0; i < take; i++) out[i] = rowByte(line[2 * i], line[2 * i + 1]);
+    if (take == digitsBytes) out[take - 1] &= lastMask;
+    if (take < bytesPerRow) std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
+    out += bytesPerRow;
   }
   if (!eof && (!last || !bdfBegins(last, "ENDCHAR"))) last = bdfGetLine(file, line, sizeof line);
   if (!last || !bdfBegins(last, "ENDCHAR")) {

@@ -294,7 +294,8 @@ TEST(BdfChars, ABitmapPastTheAllocationCeilingIsReadButNotKept) {
   auto r = LoadBdf(WriteBdf(oneGlyph(huge)));
   ASSERT_EQ(r->status, Successful);
   EXPECT_LT(FontAllocLargest(), kFontAllocLimit);
-  EXPECT_EQ(r->messages, BdfErrorText(kHeadLines + 8, "odd number of characters in hex encoding\n"));
+  EXPECT_EQ(r->messages,
+            BdfErrorText(kHeadLines + 8, "odd number of characters in hex encoding\n"));
   ASSERT_EQ(r->bitmap()->charCount, 2);
   EXPECT_EQ(r->bitmap()->metrics[0].bits, nullptr);
   EXPECT_EQ(r->bitmap()->metrics[1].metrics.leftBearing, -1);

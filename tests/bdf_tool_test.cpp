@@ -86,8 +86,8 @@ TEST(BdfTool, GlyphBoxesAreReadAsTheir16BitMetricsDescribeThem) {
        "BDF Error on line 17: missing 'ENDCHAR'\n"
        "BDF Error on line 18: 1 too few characters\n"},
       // 512 MiB of bitmap is not kept, but its rows are read.
-      {"65534 x 65534", boxGlyph("65534 65534 -32767 -32767", std::vector<std::string>(65534, "FF")),
-       indexed, ""},
+      {"65534 x 65534",
+       boxGlyph("65534 65534 -32767 -32767", std::vector<std::string>(65534, "FF")), indexed, ""},
   };
   for (const Case &c : cases) {
     TempDir dir;
