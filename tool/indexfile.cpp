@@ -72,35 +72,60 @@ WriteResult writeReplacing(const char *path, Body body) {
 // Removal that treats a file already gone as success.
 bool removeOld(const char *path) { return ::unlink(path) == 0 || errno == ENOENT; }
 
-bool writeFontsDir(FILE *file, const FontTable *table) {
-  if (std::fprintf(file, "%d\n", table->count) < 0) return false;
+// The index formats, written once for both destinations of their bytes: a
+// file being written (FileSink) and memory, for a check (IndexBuffer).
+class FileSink {
+ public:
+  explicit FileSink(FILE *file) : file_(file) {}
+  bool put(const char *bytes, size_t length) { return std::fwrite(bytes, 1, length, file_) == length; }
+
+ private:
+  FILE *file_;
+};
+
+template <class Sink>
+bool putText(Sink &out, const char *text) {
+  return out.put(text, std::strlen(text));
+}
+
+template <class Sink>
+bool putCount(Sink &out, int count) {
+  char line[16];
+  int length = std::snprintf(line, sizeof line, "%d\n", count);
+  return out.put(line, static_cast<size_t>(length));
+}
+
+// The count, then "file name" lines in table order.
+template <class Sink>
+bool formatFontsDir(Sink &out, const FontTable *table) {
+  if (!putCount(out, table->count)) return false;
   for (int i = 0; i < table->count; i++) {
     const FontEntry &e = table->entries[i];
-    // A line per font: put together, not formatted.
-    if (std::fputs(e.u.bitmap.fileName, file) < 0 || std::putc(' ', file) == EOF ||
-        std::fputs(e.name.text, file) < 0 || std::putc('\n', file) == EOF)
+    if (!putText(out, e.u.bitmap.fileName) || !out.put(" ", 1) || !putText(out, e.name.text) ||
+        !out.put("\n", 1))
       return false;
   }
   return true;
 }
 
-bool writeEncodingsDir(FILE *file, const EncodingTable *encodings, int encodingCount) {
-  if (std::fprintf(file, "%d\n", encodingCount) < 0) return false;
+// The count, then "name prefix+path" lines, bucket by bucket.
+template <class Sink>
+bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingCount) {
+  if (!putCount(out, encodingCount)) return false;
   for (EncodingEntry *const &bucket : encodings->buckets)
     for (const EncodingEntry *e = bucket; e; e = e->next)
-      if (std::fprintf(file, "%s %s%s\n", e->name, prefix, e->file) < 0) return false;
+      if (!putText(out, e->name) || !out.put(" ", 1) || !putText(out, prefix) || !putText(out, e->file) ||
+          !out.put("\n", 1))
+        return false;
   return true;
-}
-
-// "%s/%s" into a path buffer; false when it does not fit.
-bool indexPath(char *path, const char *dirname, const char *name) {
-  return std::snprintf(path, kPathMax, "%s/%s", dirname, name) < kPathMax;
 }
 
 // encodings.dir: every problem is a warning; the directory still succeeds.
 void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodingCount) {
+  EncodingsDirAction action = EncodingsDirActionFor(encodingCount);
+  if (action == EncodingsDirAction::Keep) return;
   char path[kPathMax];
-  if (!indexPath(path, dirname, "encodings.dir")) {
+  if (!IndexPath(path, dirname, "encodings.dir")) {
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "encodings.dir");
     return;
   }
@@ -108,8 +133,12 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
     std::fprintf(stderr, "%s: warning: cannot unlink %s\n", progName, path);
     return;
   }
-  if (encodingCount == 0) return;
-  switch (writeReplacing(path, [&](FILE *f) { return writeEncodingsDir(f, encodings, encodingCount); })) {
+  if (action == EncodingsDirAction::Remove) return;
+  auto body = [&](FILE *f) {
+    FileSink sink(f);
+    return formatEncodingsDir(sink, encodings, encodingCount);
+  };
+  switch (writeReplacing(path, body)) {
     case WriteResult::Written:
       break;
     case WriteResult::CannotCreate:
@@ -123,10 +152,43 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
 
 }  // namespace
 
+bool IndexBuffer::put(const char *bytes, size_t length) {
+  if (length > capacity - size) {
+    size_t wanted = capacity ? capacity : 4096;
+    while (wanted - size < length) {
+      if (wanted > kFontAllocLimit / 2) return false;
+      wanted *= 2;
+    }
+    char *grown = static_cast<char *>(FontRealloc(data.get(), wanted));
+    if (!grown) return false;
+    data.release();
+    data.reset(grown);
+    capacity = wanted;
+  }
+  std::memcpy(data.get() + size, bytes, length);
+  size += length;
+  return true;
+}
+
+bool FormatFontsDir(const FontTable *table, IndexBuffer *out) { return formatFontsDir(*out, table); }
+
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out) {
+  return formatEncodingsDir(*out, encodings, encodingCount);
+}
+
+EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
+  if (!have_enc_dir) return EncodingsDirAction::Keep;
+  return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
+}
+
+bool IndexPath(char *path, const char *dirname, const char *name) {
+  return std::snprintf(path, kPathMax, "%s/%s", dirname, name) < kPathMax;
+}
+
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount) {
   char path[kPathMax];
-  if (!indexPath(path, dirname, "fonts.dir")) {
+  if (!IndexPath(path, dirname, "fonts.dir")) {
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.dir");
     return false;
   }
@@ -134,7 +196,11 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
     std::fprintf(stderr, "%s: cannot unlink %s\n", progName, path);
     return false;
   }
-  switch (writeReplacing(path, [&](FILE *f) { return writeFontsDir(f, table); })) {
+  auto body = [&](FILE *f) {
+    FileSink sink(f);
+    return formatFontsDir(sink, table);
+  };
+  switch (writeReplacing(path, body)) {
     case WriteResult::Written:
       break;
     case WriteResult::CannotCreate:
@@ -144,6 +210,6 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
       std::fprintf(stderr, "%s: cannot write %s\n", progName, path);
       return false;
   }
-  if (have_enc_dir) WriteEncodingsDir(dirname, encodings, encodingCount);
+  WriteEncodingsDir(dirname, encodings, encodingCount);
   return true;
 }
