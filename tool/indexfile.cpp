@@ -73,20 +73,29 @@ WriteResult writeReplacing(const char *path, Body body) {
 bool removeOld(const char *path) { return ::unlink(path) == 0 || errno == ENOENT; }
 
 // The index formats, written once for both destinations of their bytes: a
-// file being written (FileSink) and memory, for a check (IndexBuffer).
+// file being written (FileSink) and memory, for a check (MemorySink).
+// Each sink takes a block, a NUL-terminated text and a byte.
 class FileSink {
  public:
   explicit FileSink(FILE *file) : file_(file) {}
   bool put(const char *bytes, size_t length) { return std::fwrite(bytes, 1, length, file_) == length; }
+  bool text(const char *text) { return std::fputs(text, file_) >= 0; }
+  bool byte(char c) { return std::putc(c, file_) != EOF; }
 
  private:
   FILE *file_;
 };
 
-template <class Sink>
-bool putText(Sink &out, const char *text) {
-  return out.put(text, std::strlen(text));
-}
+class MemorySink {
+ public:
+  explicit MemorySink(IndexBuffer *buffer) : buffer_(buffer) {}
+  bool put(const char *bytes, size_t length) { return buffer_->put(bytes, length); }
+  bool text(const char *text) { return buffer_->put(text, std::strlen(text)); }
+  bool byte(char c) { return buffer_->put(&c, 1); }
+
+ private:
+  IndexBuffer *buffer_;
+};
 
 template <class Sink>
 bool putCount(Sink &out, int count) {
@@ -101,8 +110,7 @@ bool formatFontsDir(Sink &out, const FontTable *table) {
   if (!putCount(out, table->count)) return false;
   for (int i = 0; i < table->count; i++) {
     const FontEntry &e = table->entries[i];
-    if (!putText(out, e.u.bitmap.fileName) || !out.put(" ", 1) || !putText(out, e.name.text) ||
-        !out.put("\n", 1))
+    if (!out.text(e.u.bitmap.fileName) || !out.byte(' ') || !out.text(e.name.text) || !out.byte('\n'))
       return false;
   }
   return true;
@@ -114,8 +122,7 @@ bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingC
   if (!putCount(out, encodingCount)) return false;
   for (EncodingEntry *const &bucket : encodings->buckets)
     for (const EncodingEntry *e = bucket; e; e = e->next)
-      if (!putText(out, e->name) || !out.put(" ", 1) || !putText(out, prefix) || !putText(out, e->file) ||
-          !out.put("\n", 1))
+      if (!out.text(e->name) || !out.byte(' ') || !out.text(prefix) || !out.text(e->file) || !out.byte('\n'))
         return false;
   return true;
 }
@@ -170,10 +177,14 @@ bool IndexBuffer::put(const char *bytes, size_t length) {
   return true;
 }
 
-bool FormatFontsDir(const FontTable *table, IndexBuffer *out) { return formatFontsDir(*out, table); }
+bool FormatFontsDir(const FontTable *table, IndexBuffer *out) {
+  MemorySink sink(out);
+  return formatFontsDir(sink, table);
+}
 
 bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out) {
-  return formatEncodingsDir(*out, encodings, encodingCount);
+  MemorySink sink(out);
+  return formatEncodingsDir(sink, encodings, encodingCount);
 }
 
 EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
