@@ -78,6 +78,25 @@ TEST(Check, ReportsEachKindOfChangeAndWritesNothing) {
   }
 }
 
+TEST(Check, ALinkIsFollowedAndASpecialFileIsNeverOpened) {
+  TempDir d;
+  writeFont(d / "a.pcf", kLineA);
+  WriteFile(d / "current", "1\n" + kLineA);
+  ASSERT_EQ(symlink("current", (d / "fonts.dir").c_str()), 0);
+  ToolResult r = Check(d.path(), {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.stdoutText, "");
+  // A run replaces a pipe with the index; the check must not wait on it.
+  ASSERT_EQ(unlink((d / "fonts.dir").c_str()), 0);
+  ASSERT_EQ(mkfifo((d / "fonts.dir").c_str(), 0644), 0);
+  OpenWatch fifo(d / "fonts.dir");
+  r = Check(d.path(), {});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stderrText, "");
+  EXPECT_EQ(r.stdoutText, "./fonts.dir\n+ 1\n+ " + kLineA);
+  EXPECT_EQ(fifo.opens(), 0);
+}
+
 TEST(Check, EncodingsDirIsCheckedOnlyWithEncodingDirectories) {
   TempDir d;
   MakeDir(d / "encs");
