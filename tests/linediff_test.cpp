@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "tool/linediff.h"
-#include "util/miscutil.h"
 
 namespace {
 
@@ -123,24 +122,6 @@ TEST(LineDiff, TheLinesNotReportedAreTheSameInBothTexts) {
     if (old == now) {
       EXPECT_EQ(r.text, "");
     }
-  }
-}
-
-TEST(LineDiff, RunningOutOfMemoryIsAResult) {
-  const std::string old = "3\na\nb\nc\nx\nx\n", now = "4\nb\na\nc\nd\nx\n";
-  LineList a, b;
-  ASSERT_TRUE(SplitLines(old.data(), old.size(), &a));
-  ASSERT_TRUE(SplitLines(now.data(), now.size(), &b));
-  Report clean{"", {}, {}, &a, &b};
-  FontAllocFailAt(0);
-  ASSERT_TRUE(DiffLines(a, b, record, &clean));
-  long made = FontAllocCount();
-  ASSERT_GT(made, 3);
-  for (long n = 1; n <= made; n++) {
-    Report r{"", {}, {}, &a, &b};
-    FontAllocFailAt(n);
-    EXPECT_FALSE(DiffLines(a, b, record, &r)) << n;
-    FontAllocFailAt(0);
   }
 }
 
