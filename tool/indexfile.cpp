@@ -5,6 +5,9 @@
 // created exclusively beside it and renamed into place once every byte is
 // written and the file is closed.  The index path therefore only ever holds
 // a complete file, and a link planted after the removal is never followed.
+//
+// --check (indexcheck.cpp) builds the same bytes in memory, through the same
+// formatters and the same decision on encodings.dir.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -67,6 +67,7 @@ Option NextOption(int argc, char **argv, int *argn) {
       if (std::strcmp(word, l.word) == 0) {
         option.kind = OptionKind::Long;
         option.longOption = &l;
+        break;
       }
     }
     return option;
