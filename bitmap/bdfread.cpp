@@ -84,12 +84,11 @@ int32_t truncToInt32(double v) {
   return static_cast<int32_t>(v);
 }
 
+// Bitmap totals: a size can be negative (a box whose edges wrapped round).
 int32_t addSaturated(int32_t a, int64_t b) {
   int64_t s = a + b;
-  return s > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s);
+  return s > INT32_MAX ? INT32_MAX : s < INT32_MIN ? INT32_MIN : static_cast<int32_t>(s);
 }
-
-bool fits16(int64_t v) { return v >= INT16_MIN && v <= INT16_MAX; }
 
 // Glyph bitmaps are bounded by the input behind them: short rows are padded
 // with zeros and a cell font is widened without more input, so a few bytes
@@ -231,34 +230,41 @@ bool readProperties(BdfFileState &s, FontRec *font) {
 
 // ---- Glyph bitmaps.
 
-// One row of hexadecimal digits into `out`: the digits of `width` pixels
-// (an odd digit count reads as if a 0 followed), bits past the width
-// cleared, zero bytes for missing digits and the padding.
-void storeRow(const BdfFileState &s, unsigned char *out, const GlyphBitmap &g) {
+// Row `r` of `g`: the digits of the row's pixels (an odd count reads as if
+// a 0 followed).  Without bits (a bitmap that is not kept) they are only
+// checked; with them, bits past the width are cleared and missing digits
+// and the padding give zero bytes.
+void storeRow(const BdfFileState &s, const GlyphBitmap &g, int r) {
   const char *digits = s.line.begin;
   const int length = static_cast<int>(s.line.size());
-  if (length & 1) bdfError(s, "odd number of characters in hex encoding\n");
   const int bytes = (g.width + 7) / 8;
   const int supplied = (length + 1) / 2;
   const int take = supplied < bytes ? supplied : bytes;
-  for (int i = 0; i < take; i++)
-    out[i] = bdfHexByte(s, digits[2 * i], 2 * i + 1 < length ? digits[2 * i + 1] : '0');
+  unsigned char *out = g.bits ? g.row(r) : nullptr;
+  for (int i = 0; i < take; i++) {
+    const unsigned char byte = bdfHexByte(s, digits[2 * i], 2 * i + 1 < length ? digits[2 * i + 1] : '0');
+    if (out) out[i] = byte;
+  }
+  if (!out) return;
   if (take == bytes && (g.width & 7)) out[take - 1] &= static_cast<unsigned char>(0xFF << (8 - (g.width & 7)));
   if (take < g.stride) std::memset(out + take, 0, static_cast<size_t>(g.stride - take));
 }
 
 // The rows of `g` and the glyph's ENDCHAR line: true when that was found.  A
 // glyph without pixels passes its row lines over, and its ENDCHAR may come
-// early; a missing ENDCHAR takes what follows as rows.
+// early; a negative width takes its rows but gives no bytes.  A missing
+// ENDCHAR takes what follows as rows.
 bool readRows(BdfFileState &s, const GlyphBitmap &g) {
   bool have = false;
   for (int r = 0; r < g.rows; r++) {
     if (!bdfNextLine(s)) return false;
     have = true;
-    if (g.width > 0)
-      storeRow(s, g.row(r), g);
-    else if (s.line.startsWith("ENDCHAR"))
-      break;
+    if (g.width == 0) {
+      if (s.line.startsWith("ENDCHAR")) break;
+      continue;
+    }
+    if (s.line.size() & 1) bdfError(s, "odd number of characters in hex encoding\n");
+    if (g.width > 0) storeRow(s, g, r);
   }
   if (!have || !s.line.startsWith("ENDCHAR")) have = bdfNextLine(s);
   return have && s.line.startsWith("ENDCHAR");
@@ -266,32 +272,41 @@ bool readRows(BdfFileState &s, const GlyphBitmap &g) {
 
 // Reads the bitmap of glyph `ci`, whose metrics are set, laid out as the
 // read asks; `sizes` (none or the extra's bitmapSizes) totals the bytes at
-// each padding.  A bitmap that cannot be had leaves the glyph without one
-// and its lines unread.
+// each padding.  The box is the one the 16-bit metrics hold: offsets that
+// wrapped round leave its size alone, an edge that wrapped alone makes the
+// width or height 65536 off, perhaps 0 or negative, and the glyph then takes
+// the lines and byte counts that such a box gives.
 bool bdfReadBitmap(BdfFileState &s, CharInfo *ci, int32_t *sizes) {
   GlyphBitmap g = GlyphBitmapOf(ci->metrics, s.layout.pad, nullptr);
-  if (g.width < 0 || g.rows < 0) return false;
-  const int64_t size = g.size();
+  const int64_t due = g.rows * g.stride;
+  // Only a box with pixels and rows stores bytes.  Refused where memory is
+  // at stake, past the allocation ceiling or the font's budget: its rows are
+  // still read and checked, only not stored, so that the next glyph is found
+  // where it lies and the messages are the same.
+  const bool stores = !g.empty();
+  const bool refused =
+      stores && (due > static_cast<int64_t>(kFontAllocLimit) || !bitmapBudgetAllows(s, s.bitmapBytes, due));
   FontPtr<unsigned char> bits;
-  if (size > 0) {
-    if (!bitmapBudgetAllows(s, s.bitmapBytes, size)) return false;
-    bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
-    if (!bits) return false;
+  if (stores && !refused) {
+    bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(due))));
+    if (!bits) return false;  // out of memory: the glyph's lines are left unread
   }
   g.bits = bits.get();
-  if (sizes) {
+  if (sizes && !refused) {
     static const int pads[4] = {1, 2, 4, 8};
-    for (int i = 0; i < 4; i++)
-      sizes[i] = addSaturated(sizes[i], g.rows * BitmapBytesPerRow(g.width, pads[i]));
+    for (int i = 0; i < 4; i++) sizes[i] = addSaturated(sizes[i], g.rows * BitmapBytesPerRow(g.width, pads[i]));
   }
   if (!readRows(s, g)) return bdfFail(s, "missing 'ENDCHAR'\n");
-  if (bits) {
-    const BdfLayout &l = s.layout;
-    if (l.bit == 0) BitOrderInvert(bits.get(), size);
-    if (l.bit != l.byte && l.scan == 2) TwoByteSwap(bits.get(), size);
-    if (l.bit != l.byte && l.scan == 4) FourByteSwap(bits.get(), size);
-    s.bitmapBytes += size;
-  }
+  const int64_t stored = stores ? due : 0;
+  if (stored != due)
+    return bdfFail(s, "bytes != rows * bytes_per_row (%lld != %d * %lld)\n", static_cast<long long>(stored), g.rows,
+                   static_cast<long long>(g.stride));
+  if (!bits) return !refused;
+  const BdfLayout &l = s.layout;
+  if (l.bit == 0) BitOrderInvert(bits.get(), due);
+  if (l.bit != l.byte && l.scan == 2) TwoByteSwap(bits.get(), due);
+  if (l.bit != l.byte && l.scan == 4) FourByteSwap(bits.get(), due);
+  s.bitmapBytes += due;
   ci->bits = bits.release();
   return true;
 }
@@ -452,8 +467,9 @@ void noteStatistics(BdfFileState &s, const GlyphLines &g) {
   }
 }
 
-// Fills the next glyph record and reads its bitmap.  A box that the 16-bit
-// metrics cannot hold gets no bitmap, as one that could not be allocated.
+// Fills the next glyph record and reads its bitmap.  The metrics keep the
+// low 16 bits of each value; the bitmap is read for the box that they
+// describe, so metrics and bitmap agree.
 void keepGlyph(BdfFileState &s, CharSection &cs, const GlyphLines &g) {
   const int64_t lb = g.x, rb = int64_t{g.x} + g.width, ascent = int64_t{g.height} + g.y, descent = -int64_t{g.y};
   CharInfo *ci = &cs.bf->metrics[cs.read];
@@ -461,8 +477,7 @@ void keepGlyph(BdfFileState &s, CharSection &cs, const GlyphLines &g) {
                  static_cast<int16_t>(ascent), static_cast<int16_t>(descent), g.attributes};
   ci->bits = nullptr;
   cs.bf->charCount = ++cs.read;
-  if (fits16(lb) && fits16(rb) && fits16(ascent) && fits16(descent))
-    bdfReadBitmap(s, ci, cs.bf->extra ? cs.bf->extra->bitmapSizes : nullptr);
+  bdfReadBitmap(s, ci, cs.bf->extra ? cs.bf->extra->bitmapSizes : nullptr);
 }
 
 // One glyph block, from its STARTCHAR line (just read) to its ENDCHAR.
