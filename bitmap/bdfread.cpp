@@ -49,19 +49,15 @@ struct Room {
   int64_t room = 0;
 
   template <class T>
-  bool fail(const BdfFileState &s, const GrowingArray<T> &a) const {
-    return bdfFail(s, a.failure, static_cast<long long>(limit), a.shown);
-  }
-  template <class T>
   bool fits(const BdfFileState &s, const GrowingArray<T> &a) const {
-    return static_cast<uint64_t>(limit) <= kFontAllocLimit / sizeof(T) || fail(s, a);
+    return static_cast<uint64_t>(limit) <= kFontAllocLimit / sizeof(T) ||
+           bdfFail(s, a.failure, static_cast<long long>(limit), a.shown);
   }
   template <class T>
   bool grow(const BdfFileState &s, GrowingArray<T> a, int64_t next) const {
     auto *p = static_cast<T *>(FontReallocArray(a.data, static_cast<size_t>(next), sizeof(T)));
-    if (!p) return fail(s, a);
-    a.data = p;
-    return true;
+    if (p) a.data = p;
+    return p || bdfFail(s, a.failure, static_cast<long long>(limit), a.shown);
   }
   template <class... T>
   bool reserve(const BdfFileState &s, int64_t index, GrowingArray<T>... arrays) {
@@ -97,7 +93,8 @@ int32_t addSaturated(int32_t a, int64_t b) {
 // read (a real font holds at most one byte per two hexadecimal digits, plus
 // row padding).
 bool bitmapBudgetAllows(const BdfFileState &s, int64_t held, int64_t request) {
-  int64_t allowance = static_cast<int64_t>(kFontAllocLimit) + 8 * static_cast<int64_t>(s.in.position);
+  int64_t allowance =
+      static_cast<int64_t>(kFontAllocLimit) + 8 * static_cast<int64_t>(s.in.position);
   return request <= allowance - held;
 }
 
@@ -107,7 +104,8 @@ bool readHeader(BdfFileState &s) {
   BdfTokens t;
   const bool started = keywordLine(s, "STARTFONT", &t);
   const BdfText version = started ? t.word() : BdfText{};
-  if (version.size() != 3 || std::memcmp(version.begin, "2.1", 3) != 0) return bdfFail(s, "bad 'STARTFONT'\n");
+  if (version.size() != 3 || std::memcmp(version.begin, "2.1", 3) != 0)
+    return bdfFail(s, "bad 'STARTFONT'\n");
   const bool named = keywordLine(s, "FONT", &t);
   if (named) t.skipSpace();
   if (!named || t.p == t.end) return bdfFail(s, "bad 'FONT'\n");
@@ -124,20 +122,14 @@ bool readHeader(BdfFileState &s) {
 
 // ---- Properties: STARTPROPERTIES, the property lines, ENDPROPERTIES.
 
-struct PropArrays {
-  Room room;
-  GrowingArray<char> strings;
-  GrowingArray<FontProp> props;
-  bool reserve(const BdfFileState &s, int64_t slot) { return room.reserve(s, slot, strings, props); }
-};
-
 // One property line into slot `slot`: a name and an integer, or a name and a
 // quoted string (which may hold blanks).
 bool readProperty(BdfFileState &s, FontInfo &info, int slot) {
   BdfTokens t(s.line);
   const BdfText name = t.word(), value = t.word(), third = t.word();
   if (value.size() == 0)
-    return bdfFail(s, "missing '%.*s' parameter value\n", static_cast<int>(name.size()), name.begin);
+    return bdfFail(s, "missing '%.*s' parameter value\n", static_cast<int>(name.size()),
+                   name.begin);
   FontProp &prop = info.props[slot];
   const bool isString = *value.begin == '"';
   if (isString) {
@@ -146,44 +138,41 @@ bool readProperty(BdfFileState &s, FontInfo &info, int slot) {
     if (!atom) return false;
     prop.value = static_cast<int32_t>(atom);
   } else if (third.size() != 0 || !bdfIntegerValue(value, &prop.value))
-    return bdfFail(s, "invalid '%.*s' parameter value\n", static_cast<int>(name.size()), name.begin);
+    return bdfFail(s, "invalid '%.*s' parameter value\n", static_cast<int>(name.size()),
+                   name.begin);
   prop.name = bdfForceMakeAtom(name);
-  if (!prop.name)
-    return bdfFail(s, "Empty property name.\n");
+  if (!prop.name) return bdfFail(s, "Empty property name.\n");
   info.isStringProp[slot] = isString;
   return true;
 }
 
-// Adds a property that the file did not give, into the next slot.  `value`
-// is computed by the caller whether or not the property is added.
-bool addProperty(const BdfFileState &s, FontInfo &info, PropArrays &arrays, int &slot, int &ref,
-                 const char *name, bool isString, int32_t value) {
-  if (ref >= 0) return true;
-  if (!arrays.reserve(s, slot)) return false;
-  info.props[slot].name = MakeAtom(name, static_cast<unsigned>(std::strlen(name)), 1);
-  info.props[slot].value = value;
-  info.isStringProp[slot] = isString;
-  ref = slot++;
-  return true;
-}
-
-// The properties that later steps need and the file may lack.  WEIGHT,
-// X_HEIGHT and QUAD_WIDTH are placeholders (-1) until the glyphs are known.
-bool addMissingProperties(BdfFileState &s, FontInfo &info, PropArrays &arrays, int &slot) {
-  const int32_t pointSize = truncToInt32(static_cast<double>(s.pointSize) * 10.0);
-  if (!addProperty(s, info, arrays, slot, s.pointSizeProp, "POINT_SIZE", false, pointSize)) return false;
-  const Atom headerName = bdfForceMakeAtom({s.headerFontName, s.headerFontName + std::strlen(s.headerFontName)});
-  if (!addProperty(s, info, arrays, slot, s.fontNameProp, "FONT", true, static_cast<int32_t>(headerName)) ||
-      !addProperty(s, info, arrays, slot, s.weightProp, "WEIGHT", false, -1))
+// The properties that later steps need and the file may lack, each into the
+// next slot (`reserve` makes room).  WEIGHT, X_HEIGHT and QUAD_WIDTH are
+// placeholders (-1) until the glyphs are known.
+template <class Reserve>
+bool addMissingProperties(BdfFileState &s, FontInfo &info, int &slot, Reserve reserve) {
+  auto add = [&](int &ref, const char *name, bool isString, int32_t value) {
+    if (ref >= 0) return true;
+    if (!reserve(slot)) return false;
+    info.props[slot] = {MakeAtom(name, static_cast<unsigned>(std::strlen(name)), 1), value};
+    info.isStringProp[slot] = isString;
+    ref = slot++;
+    return true;
+  };
+  // Each value is computed (its atom made) only when the one before was added.
+  if (!add(s.pointSizeProp, "POINT_SIZE", false,
+           truncToInt32(static_cast<double>(s.pointSize) * 10.0)) ||
+      !add(s.fontNameProp, "FONT", true,
+           static_cast<int32_t>(
+               bdfForceMakeAtom({s.headerFontName, std::strchr(s.headerFontName, 0)}))) ||
+      !add(s.weightProp, "WEIGHT", false, -1))
     return false;
   if (s.xResolution == s.yResolution &&
-      !addProperty(s, info, arrays, slot, s.resolutionProp, "RESOLUTION", false,
-                   truncToInt32(s.xResolution * 100.0 / 72.27)))
+      !add(s.resolutionProp, "RESOLUTION", false, truncToInt32(s.xResolution * 100.0 / 72.27)))
     return false;
-  return addProperty(s, info, arrays, slot, s.xResolutionProp, "RESOLUTION_X", false, s.xResolution) &&
-         addProperty(s, info, arrays, slot, s.yResolutionProp, "RESOLUTION_Y", false, s.yResolution) &&
-         addProperty(s, info, arrays, slot, s.xHeightProp, "X_HEIGHT", false, -1) &&
-         addProperty(s, info, arrays, slot, s.quadWidthProp, "QUAD_WIDTH", false, -1);
+  return add(s.xResolutionProp, "RESOLUTION_X", false, s.xResolution) &&
+         add(s.yResolutionProp, "RESOLUTION_Y", false, s.yResolution) &&
+         add(s.xHeightProp, "X_HEIGHT", false, -1) && add(s.quadWidthProp, "QUAD_WIDTH", false, -1);
 }
 
 bool readPropertyLines(BdfFileState &s, FontRec *font) {
@@ -195,15 +184,19 @@ bool readPropertyLines(BdfFileState &s, FontRec *font) {
   // Room for every kept property and the at most 8 added ones (FONT_ASCENT
   // and FONT_DESCENT must be among the declared ones and are not kept).  A
   // count below 0 reads no lines, like 0.
-  PropArrays arrays{{(count > 0 ? int64_t{count} : 0) + 6},
-                    {info.isStringProp, "Couldn't allocate stringProps (%lld*%d)\n", 4},
-                    {info.props, "Couldn't allocate props (%lld*%d)\n", 8}};
-  if (!arrays.reserve(s, 0)) return false;
+  Room room{(count > 0 ? int64_t{count} : 0) + 6};
+  auto reserve = [&](int64_t slot) {
+    return room.reserve(
+        s, slot,
+        GrowingArray<char>{info.isStringProp, "Couldn't allocate stringProps (%lld*%d)\n", 4},
+        GrowingArray<FontProp>{info.props, "Couldn't allocate props (%lld*%d)\n", 8});
+  };
+  if (!reserve(0)) return false;
   int slot = 0;
   for (int i = 0; i < count; i++) {
     if (!bdfNextLine(s) || s.line.startsWith("ENDPROPERTIES"))
       return bdfFail(s, "\"STARTPROPERTIES %d\" followed by only %d properties\n", count, i);
-    if (!arrays.reserve(s, slot) || !readProperty(s, info, slot)) return false;
+    if (!reserve(slot) || !readProperty(s, info, slot)) return false;
     if (!bdfSpecialProperty(s, &info, slot)) ++slot;
   }
   if (!nextLineBegins(s, "ENDPROPERTIES")) return bdfFail(s, "missing 'ENDPROPERTIES'\n");
@@ -213,7 +206,7 @@ bool readPropertyLines(BdfFileState &s, FontRec *font) {
     bf->extra->info.fontAscent = info.fontAscent;
     bf->extra->info.fontDescent = info.fontDescent;
   }
-  if (!addMissingProperties(s, info, arrays, slot)) return false;
+  if (!addMissingProperties(s, info, slot, reserve)) return false;
   info.propCount = slot;
   return true;
 }
@@ -242,11 +235,13 @@ void storeRow(const BdfFileState &s, const GlyphBitmap &g, int r) {
   const int take = supplied < bytes ? supplied : bytes;
   unsigned char *out = g.bits ? g.row(r) : nullptr;
   for (int i = 0; i < take; i++) {
-    const unsigned char byte = bdfHexByte(s, digits[2 * i], 2 * i + 1 < length ? digits[2 * i + 1] : '0');
+    const unsigned char byte =
+        bdfHexByte(s, digits[2 * i], 2 * i + 1 < length ? digits[2 * i + 1] : '0');
     if (out) out[i] = byte;
   }
   if (!out) return;
-  if (take == bytes && (g.width & 7)) out[take - 1] &= static_cast<unsigned char>(0xFF << (8 - (g.width & 7)));
+  if (take == bytes && (g.width & 7))
+    out[take - 1] &= static_cast<unsigned char>(0xFF << (8 - (g.width & 7)));
   if (take < g.stride) std::memset(out + take, 0, static_cast<size_t>(g.stride - take));
 }
 
@@ -284,8 +279,8 @@ bool bdfReadBitmap(BdfFileState &s, CharInfo *ci, int32_t *sizes) {
   // still read and checked, only not stored, so that the next glyph is found
   // where it lies and the messages are the same.
   const bool stores = !g.empty();
-  const bool refused =
-      stores && (due > static_cast<int64_t>(kFontAllocLimit) || !bitmapBudgetAllows(s, s.bitmapBytes, due));
+  const bool refused = stores && (due > static_cast<int64_t>(kFontAllocLimit) ||
+                                  !bitmapBudgetAllows(s, s.bitmapBytes, due));
   FontPtr<unsigned char> bits;
   if (stores && !refused) {
     bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(due))));
@@ -294,13 +289,14 @@ bool bdfReadBitmap(BdfFileState &s, CharInfo *ci, int32_t *sizes) {
   g.bits = bits.get();
   if (sizes && !refused) {
     static const int pads[4] = {1, 2, 4, 8};
-    for (int i = 0; i < 4; i++) sizes[i] = addSaturated(sizes[i], g.rows * BitmapBytesPerRow(g.width, pads[i]));
+    for (int i = 0; i < 4; i++)
+      sizes[i] = addSaturated(sizes[i], g.rows * BitmapBytesPerRow(g.width, pads[i]));
   }
   if (!readRows(s, g)) return bdfFail(s, "missing 'ENDCHAR'\n");
   const int64_t stored = stores ? due : 0;
   if (stored != due)
-    return bdfFail(s, "bytes != rows * bytes_per_row (%lld != %d * %lld)\n", static_cast<long long>(stored), g.rows,
-                   static_cast<long long>(g.stride));
+    return bdfFail(s, "bytes != rows * bytes_per_row (%lld != %d * %lld)\n",
+                   static_cast<long long>(stored), g.rows, static_cast<long long>(g.stride));
   if (!bits) return !refused;
   const BdfLayout &l = s.layout;
   if (l.bit == 0) BitOrderInvert(bits.get(), due);
@@ -330,9 +326,7 @@ bool bdfSkipBitmap(BdfFileState &s, int height) {
 // What the keyword lines of one glyph block give.
 struct GlyphLines {
   char name[100];  // at most 99 characters of the name are kept
-  int32_t code;
-  int32_t scalableWidth;
-  int32_t advance;
+  int32_t code, scalableWidth, advance;
   int32_t width, height, x, y;  // BBX
   uint16_t attributes;
 };
@@ -344,10 +338,8 @@ struct CharSection {
   BitmapFont *bf;
   Room room;
   int32_t *rows[256] = {};
-  int count = 0;
-  int read = 0;
-  int64_t skipped = 0;
-  int64_t encoded = 0;
+  int count = 0, read = 0;
+  int64_t skipped = 0, encoded = 0;
 
   explicit CharSection(BitmapFont *font) : bf(font), room{0} {}
   ~CharSection() {
@@ -356,9 +348,11 @@ struct CharSection {
   bool reserve(const BdfFileState &s) {
     GrowingArray<CharInfo> metrics{bf->metrics, "Couldn't allocate pCI (%lld*%d)\n", 16};
     if (!bf->extra) return room.reserve(s, read, metrics);
-    return room.reserve(s, read, metrics,
-                        GrowingArray<Atom>{bf->extra->glyphNames, "Couldn't allocate glyphNames (%lld*%d)\n", 4},
-                        GrowingArray<int32_t>{bf->extra->scalableWidths, "Couldn't allocate sWidth (%lld *%d)\n", 4});
+    return room.reserve(
+        s, read, metrics,
+        GrowingArray<Atom>{bf->extra->glyphNames, "Couldn't allocate glyphNames (%lld*%d)\n", 4},
+        GrowingArray<int32_t>{bf->extra->scalableWidths, "Couldn't allocate sWidth (%lld *%d)\n",
+                              4});
   }
 };
 
@@ -366,8 +360,7 @@ bool readStartChar(BdfFileState &s, GlyphLines &g) {
   BdfTokens t(s.line);
   t.keyword("STARTCHAR");
   BdfText name = t.word();
-  if (name.size() == 0)
-    return bdfFail(s, "bad character name in BDF file\n");
+  if (name.size() == 0) return bdfFail(s, "bad character name in BDF file\n");
   const size_t n = name.size() < sizeof g.name ? name.size() : sizeof g.name - 1;
   std::memcpy(g.name, name.begin, n);
   g.name[n] = '\0';
@@ -379,8 +372,7 @@ bool readEncoding(BdfFileState &s, GlyphLines &g) {
   BdfTokens t;
   int32_t enc[2];
   const int n = keywordLine(s, "ENCODING", &t) ? t.integers(enc, 2) : 0;
-  if (n < 1)
-    return bdfFail(s, "bad 'ENCODING' in BDF file\n");
+  if (n < 1) return bdfFail(s, "bad 'ENCODING' in BDF file\n");
   if (enc[0] < -1 || (n == 2 && enc[0] == -1 && enc[1] < -1))
     return bdfFail(s, "bad ENCODING value");
   g.code = n == 2 && enc[0] == -1 ? enc[1] : enc[0];
@@ -389,7 +381,8 @@ bool readEncoding(BdfFileState &s, GlyphLines &g) {
 
 // SWIDTH and DWIDTH: an x value and a y value that must be 0.
 template <size_t N>
-bool readWidth(BdfFileState &s, const char (&keyword)[N], int32_t *x, const char *bad, const char *notZero) {
+bool readWidth(BdfFileState &s, const char (&keyword)[N], int32_t *x, const char *bad,
+               const char *notZero) {
   BdfTokens t;
   int32_t v[2];
   if (!keywordLine(s, keyword, &t) || t.integers(v, 2) != 2) return bdfFail(s, "%s", bad);
@@ -404,7 +397,8 @@ bool readBox(BdfFileState &s, GlyphLines &g) {
   if (!keywordLine(s, "BBX", &t) || t.integers(v, 4) != 4) return bdfFail(s, "bad 'BBX'\n");
   g.width = v[0], g.height = v[1], g.x = v[2], g.y = v[3];
   if (g.width < 0 || g.height < 0)
-    return bdfFail(s, "character '%s' has a negative sized bitmap, %dx%d\n", g.name, g.width, g.height);
+    return bdfFail(s, "character '%s' has a negative sized bitmap, %dx%d\n", g.name, g.width,
+                   g.height);
   return true;
 }
 
@@ -471,10 +465,12 @@ void noteStatistics(BdfFileState &s, const GlyphLines &g) {
 // low 16 bits of each value; the bitmap is read for the box that they
 // describe, so metrics and bitmap agree.
 void keepGlyph(BdfFileState &s, CharSection &cs, const GlyphLines &g) {
-  const int64_t lb = g.x, rb = int64_t{g.x} + g.width, ascent = int64_t{g.height} + g.y, descent = -int64_t{g.y};
+  const int64_t lb = g.x, rb = int64_t{g.x} + g.width, ascent = int64_t{g.height} + g.y,
+                descent = -int64_t{g.y};
   CharInfo *ci = &cs.bf->metrics[cs.read];
-  ci->metrics = {static_cast<int16_t>(lb),     static_cast<int16_t>(rb),      static_cast<int16_t>(g.advance),
-                 static_cast<int16_t>(ascent), static_cast<int16_t>(descent), g.attributes};
+  ci->metrics = {static_cast<int16_t>(lb),        static_cast<int16_t>(rb),
+                 static_cast<int16_t>(g.advance), static_cast<int16_t>(ascent),
+                 static_cast<int16_t>(descent),   g.attributes};
   ci->bits = nullptr;
   cs.bf->charCount = ++cs.read;
   bdfReadBitmap(s, ci, cs.bf->extra ? cs.bf->extra->bitmapSizes : nullptr);
@@ -485,7 +481,8 @@ bool readGlyph(BdfFileState &s, FontInfo &fi, CharSection &cs) {
   GlyphLines g;
   if (!readStartChar(s, g) || !cs.reserve(s)) return false;
   BitmapExtra *extra = cs.bf->extra;
-  if (extra) extra->glyphNames[cs.read] = MakeAtom(g.name, static_cast<unsigned>(std::strlen(g.name)), 1);
+  if (extra)
+    extra->glyphNames[cs.read] = MakeAtom(g.name, static_cast<unsigned>(std::strlen(g.name)), 1);
   bool skip;
   if (!readEncoding(s, g) || !placeGlyph(s, fi, cs, g, &skip)) return false;
   if (!readWidth(s, "SWIDTH", &g.scalableWidth, "bad 'SWIDTH'\n", "SWIDTH y value must be zero\n"))
@@ -507,11 +504,11 @@ bool readGlyph(BdfFileState &s, FontInfo &fi, CharSection &cs) {
 // The table of every code in the rectangle of rows and columns in use.
 bool buildEncoding(const BdfFileState &s, FontInfo &fi, CharSection &cs) {
   // With no encoded glyph the bounds are still 256 and 0: (-255) x (-255).
-  const int32_t entries = (int32_t{fi.lastRow} - fi.firstRow + 1) * (int32_t{fi.lastCol} - fi.firstCol + 1);
+  const int32_t entries =
+      (int32_t{fi.lastRow} - fi.firstRow + 1) * (int32_t{fi.lastCol} - fi.firstCol + 1);
   BitmapFont *bf = cs.bf;
   bf->encoding = FontAllocN<CharInfo *>(static_cast<size_t>(entries));
-  if (!bf->encoding)
-    return bdfFail(s, "Couldn't allocate ppCI (%d,%d)\n", entries, 4);
+  if (!bf->encoding) return bdfFail(s, "Couldn't allocate ppCI (%d,%d)\n", entries, 4);
   std::memset(bf->encoding, 0, static_cast<size_t>(entries) * sizeof(CharInfo *));
   fi.allExist = 1;
   CharInfo **entry = bf->encoding;
@@ -535,8 +532,7 @@ bool readCharacters(BdfFileState &s, FontRec *font) {
   BdfTokens t;
   if (!keywordLine(s, "CHARS", &t) || !t.integer(&cs.count))
     return bdfFail(s, "bad 'CHARS' in bdf file\n");
-  if (cs.count < 1)
-    return bdfFail(s, "invalid number of CHARS in BDF file\n");
+  if (cs.count < 1) return bdfFail(s, "invalid number of CHARS in BDF file\n");
   cs.room.limit = cs.count;
   if (!cs.reserve(s)) return false;
   FontInfo &fi = font->info;
@@ -546,9 +542,9 @@ bool readCharacters(BdfFileState &s, FontRec *font) {
   for (; cs.read < cs.count && have && s.line.startsWith("STARTCHAR"); have = bdfNextLine(s))
     if (!readGlyph(s, fi, cs)) return false;
   if (cs.read + cs.skipped != cs.count)
-    return bdfFail(s, "%lld too few characters\n", static_cast<long long>(cs.count - cs.read - cs.skipped));
-  if (have && s.line.startsWith("STARTCHAR"))
-    return bdfFail(s, "more characters than specified\n");
+    return bdfFail(s, "%lld too few characters\n",
+                   static_cast<long long>(cs.count - cs.read - cs.skipped));
+  if (have && s.line.startsWith("STARTCHAR")) return bdfFail(s, "more characters than specified\n");
   if (!have || !s.line.startsWith("ENDFONT")) return bdfFail(s, "missing 'ENDFONT'\n");
   if (cs.encoded == 0) bdfWarning(s, "No characters with valid encodings\n");
   return buildEncoding(s, fi, cs);
@@ -563,11 +559,14 @@ bool padToTerminal(const BdfFileState &s, FontRec *font) {
   auto *bf = static_cast<BitmapFont *>(font->fontPrivate);
   const FontInfo &fi = font->info;
   const int width = fi.minBounds.width;
-  const xCharInfo cellMetrics = {0, static_cast<int16_t>(width), static_cast<int16_t>(width), fi.fontAscent,
-                                 fi.fontDescent, 0};
+  const xCharInfo cellMetrics = {
+      0, static_cast<int16_t>(width), static_cast<int16_t>(width), fi.fontAscent, fi.fontDescent,
+      0};
   const GlyphBitmap cell = GlyphBitmapOf(cellMetrics, font->glyphPad, nullptr);
   if (cell.width < 0 || cell.rows < 0) return false;  // no cell a bitmap could fill
-  auto sizeOf = [&](const CharInfo &g) { return g.bits ? GlyphBitmapOf(g, font->glyphPad).size() : 0; };
+  auto sizeOf = [&](const CharInfo &g) {
+    return g.bits ? GlyphBitmapOf(g, font->glyphPad).size() : 0;
+  };
   int64_t held = 0;
   for (int i = 0; i < bf->charCount; i++) held += sizeOf(bf->metrics[i]);
   for (int i = 0; i < bf->charCount; i++) {
@@ -597,20 +596,22 @@ bool padToTerminal(const BdfFileState &s, FontRec *font) {
 
 bool validLayout(const BdfLayout &l) {
   return (l.bit == 0 || l.bit == 1) && (l.byte == 0 || l.byte == 1) &&
-         (l.pad == 1 || l.pad == 2 || l.pad == 4 || l.pad == 8) && (l.scan == 1 || l.scan == 2 || l.scan == 4) &&
-         l.scan <= l.pad;
+         (l.pad == 1 || l.pad == 2 || l.pad == 4 || l.pad == 8) &&
+         (l.scan == 1 || l.scan == 2 || l.scan == 4) && l.scan <= l.pad;
 }
 
 // Placeholders (-1) of the properties that only the glyphs can give.
 void replacePlaceholders(FontRec *font, const BdfFileState &s) {
   FontInfo &fi = font->info;
-  auto placeholder = [&](int ref) { return ref >= 0 && !fi.isStringProp[ref] && fi.props[ref].value == -1; };
+  auto placeholder = [&](int ref) {
+    return ref >= 0 && !fi.isStringProp[ref] && fi.props[ref].value == -1;
+  };
   if (placeholder(s.xHeightProp))
     fi.props[s.xHeightProp].value = s.xGlyphHeight != 0 ? s.xGlyphHeight : fi.inkMinBounds.ascent;
   if (placeholder(s.quadWidthProp))
-    fi.props[s.quadWidthProp].value = s.digitCount != 0
-                                          ? static_cast<int32_t>(s.digitWidthSum / s.digitCount)
-                                          : (int{fi.inkMaxBounds.width} + fi.inkMinBounds.width) / 2;
+    fi.props[s.quadWidthProp].value =
+        s.digitCount != 0 ? static_cast<int32_t>(s.digitWidthSum / s.digitCount)
+                          : (int{fi.inkMaxBounds.width} + fi.inkMinBounds.width) / 2;
   if (placeholder(s.weightProp)) fi.props[s.weightProp].value = bitmapComputeWeight(font);
 }
 
@@ -621,7 +622,8 @@ void completeFont(const BdfFileState &s, FontRec *font) {
   if (s.sawDefaultChar) {
     int row = fi.defaultChar >> 8, col = fi.defaultChar & 0xFF;
     if (row >= fi.firstRow && row <= fi.lastRow && col >= fi.firstCol && col <= fi.lastCol)
-      bf->defaultGlyph = bf->encoding[(row - fi.firstRow) * (fi.lastCol - fi.firstCol + 1) + (col - fi.firstCol)];
+      bf->defaultGlyph =
+          bf->encoding[(row - fi.firstRow) * (fi.lastCol - fi.firstCol + 1) + (col - fi.firstCol)];
   }
   font->bitOrder = static_cast<uint8_t>(s.layout.bit);
   font->byteOrder = static_cast<uint8_t>(s.layout.byte);

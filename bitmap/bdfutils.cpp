@@ -119,8 +119,9 @@ BdfInteger bdfParseInteger(const char *p, const char *end) {
   uint64_t magnitude = 0;  // held at kNegativeLimit + 1 once past every limit
   const char *first = p;
   for (; p < end && isDigit(*p); ++p) {
-    uint64_t next = magnitude > kNegativeLimit / 10 ? kNegativeLimit + 1
-                                                    : magnitude * 10 + static_cast<uint64_t>(*p - '0');
+    uint64_t next = magnitude > kNegativeLimit / 10
+                        ? kNegativeLimit + 1
+                        : magnitude * 10 + static_cast<uint64_t>(*p - '0');
     magnitude = next > kNegativeLimit ? kNegativeLimit + 1 : next;
   }
   int64_t value;
@@ -142,7 +143,7 @@ bool BdfTokens::integer(int32_t *value) {
   skipSpace();
   BdfInteger n = bdfParseInteger(p, end);
   if (!n.digits) return false;
-  *value = bdfLow32(n.value);
+  *value = static_cast<int32_t>(n.value);  // modulo 2^32
   p = n.next;
   return true;
 }
@@ -230,8 +231,8 @@ Atom bdfGetPropertyValue(const BdfFileState &s, BdfText text) {
   size_t n = 0;
   for (++p;; ++p) {
     if (p == text.end)
-      return bdfFail(s, "unterminated quoted string property: %.*s\n", static_cast<int>(text.size()),
-                     text.begin);
+      return bdfFail(s, "unterminated quoted string property: %.*s\n",
+                     static_cast<int>(text.size()), text.begin);
     if (*p == '"' && (++p == text.end || *p != '"')) break;
     value[n++] = *p;
   }
@@ -241,7 +242,7 @@ Atom bdfGetPropertyValue(const BdfFileState &s, BdfText text) {
 bool bdfIntegerValue(BdfText word, int32_t *value) {
   BdfInteger n = bdfParseInteger(word.begin, word.end);
   if (word.size() == 0 || n.next != word.end) return false;
-  *value = bdfLow32(n.value);
+  *value = static_cast<int32_t>(n.value);  // modulo 2^32
   return true;
 }
 
@@ -270,10 +271,14 @@ struct NotedProperty {
   int BdfFileState::*ref;
 };
 const NotedProperty notedProperties[] = {
-    {"POINT_SIZE", &BdfFileState::pointSizeProp},     {"RESOLUTION", &BdfFileState::resolutionProp},
-    {"X_HEIGHT", &BdfFileState::xHeightProp},         {"WEIGHT", &BdfFileState::weightProp},
-    {"QUAD_WIDTH", &BdfFileState::quadWidthProp},     {"FONT", &BdfFileState::fontNameProp},
-    {"RESOLUTION_X", &BdfFileState::xResolutionProp}, {"RESOLUTION_Y", &BdfFileState::yResolutionProp},
+    {"POINT_SIZE", &BdfFileState::pointSizeProp},
+    {"RESOLUTION", &BdfFileState::resolutionProp},
+    {"X_HEIGHT", &BdfFileState::xHeightProp},
+    {"WEIGHT", &BdfFileState::weightProp},
+    {"QUAD_WIDTH", &BdfFileState::quadWidthProp},
+    {"FONT", &BdfFileState::fontNameProp},
+    {"RESOLUTION_X", &BdfFileState::xResolutionProp},
+    {"RESOLUTION_Y", &BdfFileState::yResolutionProp},
 };
 
 }  // namespace

@@ -37,30 +37,24 @@ struct BdfLayout {
 // would move).
 struct BdfFileState {
   FontReader in;
-  int lineNumber = 0;  // line feeds read so far: a message names the line just read
-  BdfText line;        // the line just read; valid until the next is read
+  int lineNumber = 0;        // line feeds read so far: a message names the line just read
+  BdfText line;              // the line just read; valid until the next is read
   char copy[BdfLineBuffer];  // a line that does not lie whole in the stream's buffer
   BdfLayout layout = {1, 0, 1, 1};
 
+  // The header.
   char headerFontName[BdfLineBuffer] = {};
   float pointSize = 0;
-  int32_t xResolution = 0;
-  int32_t yResolution = 0;
-  int32_t digitCount = 0;
-  int64_t digitWidthSum = 0;  // a sum of file values: 64 bits cannot overflow
-  int32_t xGlyphHeight = 0;
-  int fontNameProp = -1;
-  int pointSizeProp = -1;
-  int resolutionProp = -1;
-  int xResolutionProp = -1;
-  int yResolutionProp = -1;
-  int xHeightProp = -1;
-  int weightProp = -1;
-  int quadWidthProp = -1;
-  bool sawFontAscent = false;
-  bool sawFontDescent = false;
-  bool sawDefaultChar = false;
-  int64_t bitmapBytes = 0;  // glyph bitmap bytes held by the font being read
+  int32_t xResolution = 0, yResolution = 0;
+  // The properties.
+  int fontNameProp = -1, pointSizeProp = -1, resolutionProp = -1, xResolutionProp = -1;
+  int yResolutionProp = -1, xHeightProp = -1, weightProp = -1, quadWidthProp = -1;
+  bool sawFontAscent = false, sawFontDescent = false, sawDefaultChar = false;
+  // The glyphs: digits and x for QUAD_WIDTH and X_HEIGHT, and the bitmap
+  // bytes held (a sum of file values: 64 bits cannot overflow).
+  int32_t digitCount = 0, xGlyphHeight = 0;
+  int64_t digitWidthSum = 0;
+  int64_t bitmapBytes = 0;
 
   explicit BdfFileState(BufFile *file) { FontReaderInit(&in, file); }
 };
@@ -75,10 +69,13 @@ void bdfError(const BdfFileState &state, const char *format, ...)
 void bdfWarning(const BdfFileState &state, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 // bdfError for a step that fails: returns false.
-bool bdfFail(const BdfFileState &state, const char *format, ...) __attribute__((format(printf, 2, 3)));
+bool bdfFail(const BdfFileState &state, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // The one integer parser: an optional sign and decimal digits, converted as
-// the C library's strtol converts them, saturating at the 64-bit limits.
+// the C library's strtol converts them, saturating at the 64-bit limits.  An
+// int takes the low 32 bits of the value, as the C library's %d and atoi
+// give it.
 // `digits` is false when no digit follows the sign (the value is then 0).
 struct BdfInteger {
   int64_t value;
@@ -86,10 +83,6 @@ struct BdfInteger {
   const char *next;  // after the last character taken
 };
 BdfInteger bdfParseInteger(const char *p, const char *end);
-// An int takes the low 32 bits of such a value, as the C library's %d and
-// atoi give it.
-inline int32_t bdfLow32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
-
 // The white space of the C library's isspace in the C locale.
 inline bool bdfIsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 

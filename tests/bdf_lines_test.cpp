@@ -36,8 +36,10 @@ BdfText textOf(const char *text) { return {text, text + std::strlen(text)}; }
 
 TEST(BdfLines, DropsCarriageReturnsSkipsCommentsAndEmptyLines) {
   int count;
-  EXPECT_EQ(linesOf("A\r\n\r\nCOMMENT x\nCOMMENTS\n\nB\rC\n   \nlast", &count),
-            (Lines{"A", "B" "C", "   "}));
+  EXPECT_EQ(linesOf("A\r\n\r\nCOMMENT x\nCOMMENTS\n\nB\rC\n   \nlast", &count), (Lines{"A",
+                                                                                       "B"
+                                                                                       "C",
+                                                                                       "   "}));
   EXPECT_EQ(count, 7);  // the last line has no line feed and is not returned
   EXPECT_EQ(linesOf(""), Lines{});
   EXPECT_EQ(linesOf("\r\r\n"), Lines{});
@@ -82,13 +84,64 @@ TEST(BdfLines, LinesAcrossStreamBuffers) {
   EXPECT_EQ(linesOf(BufFileOpenRead(fd)), expected);
 }
 
+// The line rules taken one byte at a time: each line returned, with the
+// line count and the bytes taken after it.
+struct LineRecord {
+  std::string text;
+  int count;
+  uint64_t position;
+  bool operator==(const LineRecord &) const = default;
+};
+std::vector<LineRecord> modelLines(const std::string &bytes) {
+  std::vector<LineRecord> lines;
+  int count = 0;
+  for (size_t i = 0;;) {
+    std::string stored;
+    bool ended = false;
+    while (!ended && i < bytes.size()) {
+      const char c = bytes[i++];
+      if (c == '\n') ++count;
+      ended = c == '\n' || (c != '\r' && stored.size() == 1023);
+      if (!ended && c != '\r') stored += c;
+    }
+    if (!ended) return lines;
+    const std::string text = stored.substr(0, stored.find('\0'));
+    if (!stored.empty() && text.rfind("COMMENT", 0) != 0) lines.push_back({text, count, i});
+  }
+}
+
+TEST(BdfLines, AgreeWithTheLineRulesWhereverTheStreamBuffersEnd) {
+  std::mt19937 random(3);
+  const std::string alphabet = "COMMENT xF0\r\r\n\n\n\0";
+  for (int round = 0; round < 300; round++) {
+    std::string bytes;
+    while (bytes.size() < 6000) {
+      size_t length = random() % 8 == 0 ? 1000 + random() % 100 : random() % 12;
+      for (size_t j = 0; j < length; j++) bytes += alphabet[random() % (alphabet.size() + 1)];
+      bytes += random() % 4 ? "\n" : "\r\n";
+    }
+    bytes.resize(bytes.size() - random() % 3);
+    const int chunk = std::vector<int>{1, 2, 5, 64, 1023, 1025, 8192}[round % 7];
+    BufFile *file = MemBufOpen(bytes.data(), bytes.size(), chunk);
+    auto state = std::make_unique<BdfFileState>(file);
+    std::vector<LineRecord> lines;
+    while (bdfNextLine(*state))
+      lines.push_back({std::string(state->line.begin, state->line.size()), state->lineNumber,
+                       state->in.position});
+    BufFileClose(file, 1);
+    ASSERT_EQ(lines, modelLines(bytes)) << "round " << round << ", chunk " << chunk;
+    EXPECT_EQ(state->in.position, bytes.size());
+  }
+}
+
 TEST(BdfMessages, PrefixesAndLineNumbers) {
   auto state = std::make_unique<BdfFileState>(nullptr);
   state->lineNumber = 12;
   StderrCapture capture;
   bdfError(*state, "bad %s %d\n", "thing", 3);
   bdfWarning(*state, "no line feed");
-  EXPECT_EQ(capture.finish(), "BDF Error on line 12: bad thing 3\nBDF Warning on line 12: no line feed");
+  EXPECT_EQ(capture.finish(),
+            "BDF Error on line 12: bad thing 3\nBDF Warning on line 12: no line feed");
 }
 
 TEST(BdfValues, IntegersStringsAndHexadecimal) {
@@ -110,14 +163,16 @@ TEST(BdfValues, IntegersStringsAndHexadecimal) {
   StderrCapture capture;
   EXPECT_EQ(text(" \"open"), "<none>");
   EXPECT_EQ(text("\"ends \"\""), "<none>");
-  EXPECT_EQ(capture.finish(), "BDF Error on line 4: unterminated quoted string property:  \"open\n"
-                              "BDF Error on line 4: unterminated quoted string property: \"ends \"\"\n");
+  EXPECT_EQ(capture.finish(),
+            "BDF Error on line 4: unterminated quoted string property:  \"open\n"
+            "BDF Error on line 4: unterminated quoted string property: \"ends \"\"\n");
   EXPECT_EQ(bdfHexByte(*state, 'a', '5'), 0xA5);
   EXPECT_EQ(bdfHexByte(*state, 'F', '0'), 0xF0);
   StderrCapture bad;
   EXPECT_EQ(bdfHexByte(*state, 'G', '1'), 0x01);
   EXPECT_EQ(bdfHexByte(*state, '1', 'G'), 0x01);
-  EXPECT_EQ(bad.finish(), "BDF Error on line 4: bad hex char 'G'BDF Error on line 4: bad hex char 'G'");
+  EXPECT_EQ(bad.finish(),
+            "BDF Error on line 4: bad hex char 'G'BDF Error on line 4: bad hex char 'G'");
 }
 
 // The integer parser gives what the C library's conversions gave the
@@ -126,8 +181,8 @@ TEST(BdfValues, IntegersStringsAndHexadecimal) {
 TEST(BdfNumbers, IntegerConversionsOfTheCLibrary) {
   struct Case {
     const char *text;
-    bool scans;      // a number for %d
-    int32_t value;   // what %d gives
+    bool scans;     // a number for %d
+    int32_t value;  // what %d gives
   } cases[] = {
       {"0", true, 0},
       {"-7", true, -7},
@@ -140,10 +195,10 @@ TEST(BdfNumbers, IntegerConversionsOfTheCLibrary) {
       {"-4294967297", true, -1},
       {"99999999999", true, 1215752191},
       {"9223372036854775807", true, -1},
-      {"9223372036854775808", true, -1},         // saturated at INT64_MAX
+      {"9223372036854775808", true, -1},  // saturated at INT64_MAX
       {"99999999999999999999999", true, -1},
       {"-9223372036854775808", true, 0},
-      {"-9223372036854775809", true, 0},         // saturated at INT64_MIN
+      {"-9223372036854775809", true, 0},  // saturated at INT64_MIN
       {"-99999999999999999999999", true, 0},
       {"0000000000000000000000000012", true, 12},
       {"-0", true, 0},
@@ -182,7 +237,8 @@ TEST(BdfNumbers, KeywordLinesScanAsSscanf) {
   const std::string alphabet = "0123456789  \t\v+-xBX.";
   for (int i = 0; i < 200000; i++) {
     const bool box = i % 2;
-    std::string line = random() % 8 ? (box ? "BBX" : "ENCODING") : (random() % 2 ? "BB" : "ENCODINGS");
+    std::string line =
+        random() % 8 ? (box ? "BBX" : "ENCODING") : (random() % 2 ? "BB" : "ENCODINGS");
     int n = static_cast<int>(random() % 24);
     for (int j = 0; j < n; j++) line += alphabet[random() % alphabet.size()];
     if (random() % 50 == 0) line += "99999999999";
@@ -196,8 +252,8 @@ TEST(BdfNumbers, KeywordLinesScanAsSscanf) {
     ASSERT_EQ(got, want) << "'" << line << "'";
     for (int j = 0; j < got; j++) ASSERT_EQ(mine[j], theirs[j]) << "'" << line << "'";
   }
-  const char *words[] = {"STARTCHAR", "STARTCHAR ", "STARTCHARx", "STARTCHAR \t a b",
-                         "STARTCHA x", "STARTCHAR\v\vname\v"};
+  const char *words[] = {"STARTCHAR",        "STARTCHAR ", "STARTCHARx",
+                         "STARTCHAR \t a b", "STARTCHA x", "STARTCHAR\v\vname\v"};
   for (const char *line : words) {
     char theirs[1024];
     BdfTokens t(textOf(line));
@@ -219,7 +275,11 @@ TEST(BdfNumbers, SizeLinesScanAsSscanf) {
     int32_t x = 0, y = 0;
     int theirX = 0, theirY = 0;
     BdfTokens t(textOf(line.c_str()));
-    int got = !t.keyword("SIZE") ? 0 : !t.real(&f) ? 0 : !t.integer(&x) ? 1 : !t.integer(&y) ? 2 : 3;
+    int got = !t.keyword("SIZE") ? 0
+              : !t.real(&f)      ? 0
+              : !t.integer(&x)   ? 1
+              : !t.integer(&y)   ? 2
+                                 : 3;
     int want = std::sscanf(line.c_str(), "SIZE %f%d%d", &theirF, &theirX, &theirY);
     if (want < 0) want = 0;
     ASSERT_EQ(got, want) << "'" << line << "'";
@@ -233,11 +293,12 @@ TEST(BdfNumbers, SizeLinesScanAsSscanf) {
       ASSERT_EQ(y, theirY) << "'" << line << "'";
     }
   };
-  for (const char *line : {"SIZE 12 75 75", "SIZE 12e 75 75", "SIZE 12e+ 75 75", "SIZE 0x 75 75",
-                           "SIZE 0xp3 1 1", "SIZE 0x1p 1 1", "SIZE 0x.8 1 1", "SIZE nan(12) 1 1",
-                           "SIZE infinit 1 1", "SIZE infx 1 1", "SIZE -Infinity 1 1", "SIZE . 1 1",
-                           "SIZE 1.5.3 1 1", "SIZE +.5 1 1", "SIZE .e3 1 1", "SIZE 00x5 1 1",
-                           "SIZE 1e5e3 1 1", "SIZE NaN7 1", "SIZE 1e40 1 1", "SIZE"})
+  for (const char *line :
+       {"SIZE 12 75 75",    "SIZE 12e 75 75", "SIZE 12e+ 75 75",    "SIZE 0x 75 75",
+        "SIZE 0xp3 1 1",    "SIZE 0x1p 1 1",  "SIZE 0x.8 1 1",      "SIZE nan(12) 1 1",
+        "SIZE infinit 1 1", "SIZE infx 1 1",  "SIZE -Infinity 1 1", "SIZE . 1 1",
+        "SIZE 1.5.3 1 1",   "SIZE +.5 1 1",   "SIZE .e3 1 1",       "SIZE 00x5 1 1",
+        "SIZE 1e5e3 1 1",   "SIZE NaN7 1",    "SIZE 1e40 1 1",      "SIZE"})
     check(line);
   std::mt19937 random(11);
   const std::string alphabet = "0123456789 +-.eEpPxXaAfFnNiItTy";
