@@ -9,7 +9,9 @@ namespace {
 // Bytes that end or alter a line, or end its text.
 constexpr struct LineBytes {
   bool special[256];
-  constexpr LineBytes() : special() { special['\n'] = special['\r'] = special['\0'] = true; }
+  constexpr LineBytes() : special() {
+    special[int{'\n'}] = special[int{'\r'}] = special[int{'\0'}] = true;
+  }
 } lineBytes;
 
 // Nearly every line lies whole in the stream's buffer, ends in a line feed
