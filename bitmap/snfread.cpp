@@ -100,8 +100,8 @@ void snfCopyInfo(const snfHeader &h, FontInfo *info) {
 // (last column - first column + 1) x (last row - first row + 1) of the
 // 32-bit range words in signed 32-bit arithmetic, as the format's writers
 // and readers count them (rows 0..0x80000000 of 10 columns count 10).
-// Tolerated: a count of 0 or below (a range backward in one direction) has
-// no records.
+// Tolerated: a count of 0 or below (a range backward in one direction, or a
+// product that wraps round past 2^31 - 1) has no records.
 uint32_t snfGlyphRecordCount(const snfHeader &h) {
   uint32_t cols = headerWord(h, kLastCol) - headerWord(h, kFirstCol) + 1;
   uint32_t rows = headerWord(h, kLastRow) - headerWord(h, kFirstRow) + 1;
