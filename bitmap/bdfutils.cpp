@@ -192,16 +192,14 @@ bool BdfTokens::real(float *value) {
     const char mark = hex ? 'p' : 'e';
     for (; p < stop; ++n, ++p) {
       const char c = *p;
-      if (isDigit(c) || (hex && !exponent && bdfHexDigit(c) >= 0)) {
+      if (isDigit(c) || (hex && !exponent && bdfHexDigit(c) >= 0))
         digit = true;
-      } else if (exponent && text[n - 1] == mark && (c == '+' || c == '-')) {
-      } else if (digit && !exponent && lower(c) == mark) {
+      else if (digit && !exponent && lower(c) == mark)
         exponent = point = true;
-      } else if (!point && c == '.') {
+      else if (!point && c == '.')
         point = true;
-      } else {
-        break;
-      }
+      else if (!(exponent && text[n - 1] == mark && (c == '+' || c == '-')))
+        break;  // a sign may stand right after the exponent mark only
       text[n] = lower(c) == mark ? mark : c;
     }
     if (n == size_t{sign} + (hex ? 2 : 0)) return false;
