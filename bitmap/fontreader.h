@@ -42,6 +42,19 @@ inline unsigned FontReaderByte(FontReader *r) {
   return static_cast<unsigned>(c);
 }
 
+// The bytes buffered ahead, without taking them: their count, 0 (and
+// `ended` set) at the end of the data.  A text reader looks at its lines
+// where they lie and takes them with FontReaderConsume.
+inline size_t FontReaderAhead(FontReader *r, const unsigned char **bytes) {
+  int n = BufFileAhead(r->file, bytes);
+  if (n <= 0) r->ended = true;
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+inline void FontReaderConsume(FontReader *r, size_t count) {
+  BufFileConsume(r->file, static_cast<int>(count));
+  r->position += count;
+}
+
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
 inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {
   if (msbFirst) return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
