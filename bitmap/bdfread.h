@@ -1,23 +1,16 @@
 // BDF font files: whole-font reading, and the information reader built on it.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 
+// Reads a whole font into `font` with glyph bitmaps laid out by bit order,
+// byte order, row padding (1, 2, 4, 8) and scan unit.  Successful; BadFont
+// for data that is not a BDF font or is damaged (or a layout that is none of
+// those); AllocFailure when memory ran out.  The problem is reported on
+// standard error.
 int bdfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int scan);
 int bdfReadFontInfo(FontInfo *info, BufFile *file);
-void bdfUnloadFont(FontRec *font);
-
-// The steps of a font read, in the order bdfReadFont runs them.
-struct BdfFileState;
-int bdfReadHeader(BufFile *file, BdfFileState *state);
-int bdfReadProperties(BufFile *file, FontRec *font, BdfFileState *state);
-int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit, int byte,
-                      int glyph, int scan);
-// One glyph's rows and ENDCHAR line; the glyph's metrics are set.  `sizes`
-// (the extra's bitmapSizes) may be none; `state` keeps the bitmap budget.
-int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int scan,
-                  int32_t *sizes, BdfFileState *state);
-int bdfSkipBitmap(BufFile *file, int height);
-int bdfPadToTerminal(FontRec *font);
+// Releases everything the reader hung on the font record, not the record.
 void bdfFreeFontBits(FontRec *font);
+void bdfUnloadFont(FontRec *font);

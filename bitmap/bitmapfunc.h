@@ -3,9 +3,9 @@
 // and reader.
 #pragma once
 
-#include "bitmap/fontstruct.h"
 #include "fontfile/fileio.h"
 #include "fontfile/renderers.h"
+#include "util/fontstruct.h"
 
 constexpr int kBitmapRendererCount = 9;
 extern FontRenderer renderers[kBitmapRendererCount];

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 namespace {
 // BufFileRead and BufFileSkip take int counts: larger requests go in chunks.

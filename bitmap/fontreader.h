@@ -9,8 +9,7 @@
 // declared count: arrays grow as the data behind them arrives
 // (FontReaderReserve), and a declared byte count is read in chunks
 // (FontReaderReadBlock), so a 4 GB claim in a 1 KB file costs at most twice
-// the bytes that really were there.  FontSizeMul makes count x size checks
-// impossible to overflow.
+// the bytes that really were there.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +40,19 @@ inline unsigned FontReaderByte(FontReader *r) {
     return 0;
   }
   return static_cast<unsigned>(c);
+}
+
+// The bytes buffered ahead, without taking them: their count, 0 (and
+// `ended` set) at the end of the data.  A text reader looks at its lines
+// where they lie and takes them with FontReaderConsume.
+inline size_t FontReaderAhead(FontReader *r, const unsigned char **bytes) {
+  int n = BufFileAhead(r->file, bytes);
+  if (n <= 0) r->ended = true;
+  return n > 0 ? static_cast<size_t>(n) : 0;
+}
+inline void FontReaderConsume(FontReader *r, size_t count) {
+  BufFileConsume(r->file, static_cast<int>(count));
+  r->position += count;
 }
 
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
@@ -107,11 +119,6 @@ struct FontBlock {
   FontPtr<char> owned;
 };
 bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory);
-
-// *product = a * b; false when that does not fit in 64 bits.
-inline bool FontSizeMul(uint64_t a, uint64_t b, uint64_t *product) {
-  return !__builtin_mul_overflow(a, b, product);
-}
 
 // Makes room for `need` elements of `size` bytes in *array (capacity in
 // *capacity), doubling, so that an array filled one element per record read

@@ -48,6 +48,34 @@ inline int BufFileGetByte(BufFile *f) {
   return f->fill(f);
 }
 
+// Gives back the byte that the last BufFileGetByte returned, so that the next
+// read returns it again.  Only once, and only right after a read that gave a
+// byte (not the end of the data): by the fill contract that byte lies just
+// before the cursor, whichever of the fast path or a fill delivered it.
+inline void BufFileUngetByte(BufFile *f) {
+  --f->cursor;
+  ++f->remaining;
+}
+
+// The bytes buffered ahead of the reader, shown without taking them (filled
+// when none are): their count, 0 at the end of the data.  A reader that
+// looks at bytes where they lie then takes what it used with BufFileConsume.
+inline int BufFileAhead(BufFile *f, const unsigned char **bytes) {
+  if (f->remaining <= 0) {
+    if (f->fill(f) == BUFFILEEOF) return 0;
+    // fill hands out the first byte of the new buffer: it stays unread.
+    --f->cursor;
+    ++f->remaining;
+  }
+  *bytes = f->cursor;
+  return f->remaining;
+}
+// Takes count bytes of those that BufFileAhead showed.
+inline void BufFileConsume(BufFile *f, int count) {
+  f->cursor += count;
+  f->remaining -= count;
+}
+
 // Up to count bytes into buf; fewer only at the end of the data.
 int BufFileRead(BufFile *f, char *buf, int count);
 inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }

@@ -77,8 +77,7 @@ bool skipBytes(BufFile *f, int count) { return BufFileSkipByFilling(f, count) !=
 // are until the source is filled again, which only happens here, once
 // inflate has used them all.  Filling only on demand also means that a file
 // whose compressed data ends within one buffer is never read again to find
-// its end.  At the end of the source there is no input to hand over, and the
-// data ends.
+// its end.  At the end of the source there is no input to hand over.
 void takeInput(GzipFilterState *x) {
   BufFile *in = x->source;
   if (in->remaining > 0) {
@@ -193,19 +192,24 @@ int BufZipFileFill(BufFile *f) {
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
   while (x->z.avail_out > 0) {
+    // When the source has ended inside the deflate data, inflate is still
+    // called, without input: if the input ran out just as the last buffer
+    // filled, it holds the rest of a match and perhaps whole codes in its
+    // bit buffer.
+    bool starved = false;
     if (x->z.avail_in == 0) {
       takeInput(x);
-      if (x->z.avail_in == 0) {  // the source ended inside the deflate data
-        x->status = Z_BUF_ERROR;
-        break;
-      }
+      starved = x->z.avail_in == 0;
     }
     uInt inBefore = x->z.avail_in, outBefore = x->z.avail_out;
     int result = inflate(&x->z, Z_FINISH);
     // Short of the end of the member, Z_FINISH makes inflate report a
-    // buffer error after every call: it is the end only when nothing moved.
-    if (result == Z_BUF_ERROR && (x->z.avail_in != inBefore || x->z.avail_out != outBefore))
-      continue;
+    // buffer error after every call.  With input, that is the end only when
+    // nothing moved.  Without input, inflate has given all it held unless
+    // it filled the buffer; then the next fill calls it again.
+    bool more = starved ? x->z.avail_out == 0
+                        : x->z.avail_in != inBefore || x->z.avail_out != outBefore;
+    if (result == Z_BUF_ERROR && more) continue;
     if (result != Z_OK) {
       x->status = result;
       break;

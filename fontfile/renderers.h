@@ -6,9 +6,9 @@
 // matches each name once and carries the row to the open and the read.
 #pragma once
 
-#include "bitmap/fontstruct.h"
 #include "fontfile/bufio.h"
 #include "fontfile/fileio.h"
+#include "util/fontstruct.h"
 
 struct FontEntry;
 struct FontRenderer;

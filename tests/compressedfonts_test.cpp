@@ -6,6 +6,7 @@
 
 #include <cctype>
 
+#include "tests/support/bdf_writer.h"
 #include "tests/support/compressed.h"
 #include "tests/support/lzw_encoder.h"
 #include "tests/support/pcf_writer.h"
@@ -51,7 +52,7 @@ size_t decodedLength(const std::string &packed) {
 class CompressedFonts : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
 };
 
@@ -159,6 +160,48 @@ TEST_F(CompressedFonts, UnreadableCompressedFontsAreSkipped) {
   EXPECT_EQ(r.fontsDir, "1\ne.pcf.gz big\n");
   EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "a.pcf.gz") + SkipMessage(dir, "b.pcf.gz") + SkipMessage(dir, "c.pcf.Z") +
                                   SkipMessage(dir, "d.pcf.Z"));
+}
+
+// A download cut short: the gzip member loses its trailer and perhaps the
+// end of its deflate data.  The cut that once lost the end of a font falls
+// right after the font's last code, where its decoded text passes the end
+// of the filter's first output buffer: inflate has taken every byte but
+// still holds the font's last bytes.
+TEST(CompressedFontsCut, GzipFontsWhoseDataIsCutAfterTheirTextAreIndexed) {
+  const std::string header("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);  // deflate, no flags
+  // A font a little longer than the buffer, padded by a property until the
+  // cut at the buffer's end leaves its whole text, at some level.
+  std::string cut;
+  for (size_t pad = 0; pad < 400 && cut.empty(); pad++) {
+    BdfFont font = BdfLargeFont(426);
+    font.properties[0] =
+        BdfString("FONT", "-Lorvane-Cut-Medium-R-Normal--16-120-75-75-C-80-ISO10646-1");
+    font.properties.push_back(BdfString("COPYRIGHT", std::string(pad, 'c')));
+    std::string plain = WriteBdf(font);
+    if (plain.size() <= kGzipFilterOutput) continue;
+    for (int level : {9, 6, 1}) {
+      std::string body = RawDeflate(plain, level);
+      std::vector<size_t> fills = InflateInputWhereOutputFills(body);
+      if (!fills.empty() && RawInflateAll(body.substr(0, fills[0])) == plain) {
+        cut = body.substr(0, fills[0]);
+        break;
+      }
+    }
+  }
+  ASSERT_FALSE(cut.empty());
+  TempDir dir;
+  WriteFile(dir / "a.bdf.gz", header + cut);
+  BdfFont whole = BdfSampleFont();
+  whole.properties.push_back(
+      BdfString("FONT", "-Lorvane-Whole-Medium-R-Normal--16-120-75-75-C-80-ISO8859-1"));
+  WriteFile(dir / "b.bdf.gz", header + RawDeflate(WriteBdf(whole)));  // only the trailer lost
+  Indexed r = IndexDirectory(dir);
+  EXPECT_EQ(r.run.status, 0);
+  EXPECT_EQ(r.run.stderrText, "");
+  EXPECT_EQ(r.fontsDir,
+            "2\n"
+            "a.bdf.gz -lorvane-cut-medium-r-normal--16-120-75-75-c-80-iso10646-1\n"
+            "b.bdf.gz -lorvane-whole-medium-r-normal--16-120-75-75-c-80-iso8859-1\n");
 }
 
 }  // namespace

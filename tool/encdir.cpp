@@ -43,6 +43,12 @@ char *savePath(const char *path) {
   return saved->path;
 }
 
+// Releases a list from identifyEncodingFile that the table does not take.
+void freeNames(char **names) {
+  for (char **n = names; *n; n++) FontFree(*n);
+  FontFree(names);
+}
+
 }  // namespace
 
 bool CompareEncodingFiles(const char *fileA, const char *fileB) {
@@ -92,19 +98,20 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
                    name);
       return Outcome::Ignored;
     }
-    // encodings.dir holds one entry per line: a path with a newline in it
-    // would forge lines (and break the count), so such a file is left out.
+    char **names = identifyEncodingFile(path);
+    if (!names) return Outcome::Ignored;  // not an encoding file: passed over silently
+    // encodings.dir holds one entry per line: the path of an encoding file
+    // with a newline in its name would forge lines (and break the count), so
+    // such a file is left out.
     if (std::strchr(name, '\n')) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' contains a newline, ignored\n", progName,
                    dirname, name);
+      freeNames(names);
       return Outcome::Ignored;
     }
-    char **names = identifyEncodingFile(path);
-    if (!names) return Outcome::Ignored;
     char *file = savePath(path);
     if (!file) {
-      for (char **n = names; *n; n++) FontFree(*n);
-      FontFree(names);
+      freeNames(names);
       return Outcome::OutOfMemory;
     }
     for (char **n = names; *n; n++, namesDeclared++)

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "fontfile/bufio.h"
@@ -17,6 +18,10 @@ std::string NoiseSample(size_t size, uint32_t seed = 1);
 int RunShell(const std::string &command);
 // True when `program` is found on the PATH.
 bool HaveProgram(const std::string &program);
+// Empty when every one of `programs` is found on the PATH; otherwise the
+// reason a test that runs them cannot, naming each missing program and its
+// Debian package (scripts/deps installs them).
+std::string MissingPrograms(std::initializer_list<std::string> programs);
 // Quotes a path for the shell.
 std::string ShellQuote(const std::string &s);
 
@@ -26,15 +31,25 @@ std::string ReadStream(BufFile *f, int block = 0);
 
 // Reads `f` to its end with a mixture of gets, BufFileRead blocks and skips
 // whose kinds and sizes come from `plan` (cycled), and returns the number of
-// bytes that gets and reads delivered.  Aborts if the stream breaks the
-// contract: a byte outside 0..255, a read of more than was asked, or a
-// byte after the end was reported.
+// bytes that gets and reads delivered.  Every step takes at least one byte
+// or meets the end, so the drain ends whatever the plan.  Aborts if the
+// stream breaks the contract: a byte outside 0..255, a read of more than was
+// asked, a skip of nothing that reports the end, or a byte after the end was
+// reported.
 size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
 
 // The body of a filter fuzz target: one byte choosing how many bytes each
 // fill of the source delivers, four bytes of read plan, then the file's
 // bytes, pushed through `push` and drained.
 void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
+
+// Everything the filter that `push` makes delivers from `packed` held in
+// memory, the source filling `chunk` bytes at a time and the filter read in
+// blocks of `block` bytes (0: byte at a time).  Aborts if the end, once
+// met, does not stay.  *pushed tells whether the filter accepted the header (none:
+// not wanted); a refused header delivers nothing.
+std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed,
+                          bool *pushed = nullptr, int chunk = BUFFILESIZE, int block = 0);
 
 // Gets and skips across many fills of the filter that `push` makes over
 // `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip

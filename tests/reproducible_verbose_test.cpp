@@ -124,47 +124,6 @@ TEST(Reproducible, ABucketListsItsFontsInByteOrderOfTheirNames) {
             "b-same-tail.pcf made-1\n");
 }
 
-TEST(OperatorOptions, AreExactWordsAmongTheOptions) {
-  TempDir d;
-  MakeDir(d / "--verbose");
-  // After "--" the word is a directory; a longer or shorter word is any other
-  // word with two dashes: it ends the options and is skipped.
-  ToolResult r = RunIn(d.path(), {"--", "--verbose"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(d / "--verbose/fonts.dir"), "0\n");
-  for (const char *word : {"--verbosex", "--verb", "--reproducible=yes"}) {
-    r = RunIn(d.path(), {word, "--verbose"});
-    EXPECT_EQ(r.status, 0) << word;
-    EXPECT_EQ(r.stderrText, "") << word;  // "--verbose" was a directory, not an option
-  }
-  // Mixed with the other options in any order.
-  r = RunIn(d.path(), {"-p", "P", "--verbose", "-r", "--reproducible", "-x"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: unknown option `-x'\n"
-            "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n");
-  // The value of -p is not an option.
-  r = RunIn(d.path(), {"-p", "--verbose"});
-  EXPECT_EQ(r.stderrText, "");
-}
-
-// Where a relative -e directory too long to be made absolute ends the
-// options, a later operator option is a directory like every later word.
-TEST(OperatorOptions, AfterTheOptionsEndTheyAreDirectories) {
-  TempDir d;
-  std::string deep;
-  while (d.path().size() + 1 + deep.size() < 1023) {
-    deep += (deep.empty() ? "" : "/") + std::string(100, 'd');
-    MakeDir(d / deep);
-  }
-  ToolResult r = RunIn(d.path(), {"-e", deep, "--verbose"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + deep + "' too long\n" +
-                              "lorvane: failed to create directory in --verbose\n");
-  EXPECT_EQ(ReadFile(d / (deep + "/fonts.dir")), "0\n");
-}
-
 // --- --verbose ---------------------------------------------------------------
 
 // Every reason a file with a font suffix can be left out for (but memory
@@ -257,6 +216,29 @@ TEST(Verbose, EncodingDirectoriesAreSummed) {
   EXPECT_EQ(r.stderrText,
             "lorvane: encs: encoding files read: 2, encodings declared: 3, files ignored: 2\n"
             "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n");
+}
+
+// A check explains what it found the same way, on standard error, while its
+// report stays on standard output; nothing is written.
+TEST(Verbose, ACheckExplainsWhatItFound) {
+  TempDir d;
+  MakeDir(d / "encs");
+  WriteFile(d / "encs/one.enc", EncodingFile("first"));
+  WriteFile(d / "a.pcf", Pcf("Alpha"));
+  WriteFile(d / "b.pcf", "not a font");
+  WriteFile(d / "fonts.dir", "2\na.pcf alpha\nb.pcf beta\n");
+  WriteFile(d / "encodings.dir", "1\nfirst encs/one.enc\n");
+  const std::string before = Snapshot(d.path());
+  ToolResult r = RunIn(d.path(), {"--check", "--verbose", "-r", "-e", "encs", "."});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.stdoutText, "./fonts.dir\n- 2\n+ 1\n- b.pcf beta\n");
+  EXPECT_EQ(r.stderrText,
+            "lorvane: encs: encoding files read: 1, encodings declared: 1, files ignored: 0\n"
+            "lorvane: unable to process font ./b.pcf, skipping\n"
+            "lorvane: ./b.pcf: not a valid font of its format, or damaged\n"
+            "lorvane: ./a.pcf: note: font name is not a 14-field XLFD name\n"
+            "lorvane: .: fonts indexed: 1, entries from fonts.scale: 0, files skipped: 1\n");
+  EXPECT_EQ(Snapshot(d.path()), before);
 }
 
 }  // namespace
