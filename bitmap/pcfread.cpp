@@ -14,7 +14,7 @@
 
 #include <cstring>
 
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -129,9 +129,9 @@ bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, u
   if (nprops % 4 != 0) FontReaderSkip(r, 4 - nprops % 4);  // records padded to 4 bytes
   int32_t poolSize = pcfGetINT32(r, format);
   if (r->ended || poolSize < 0) return false;
-  FontBlock pool;
+  FontFrame pool;
   bool outOfMemory = false;
-  if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory)) return false;
+  if (!FontReaderEnterFrame(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory)) return false;
 
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
@@ -143,6 +143,7 @@ bool pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, u
       p.value = static_cast<int32_t>(value);
     }
   }
+  FontReaderExitFrame(&pool);
   info->props = props.release();
   info->isStringProp = isString.release();
   info->propCount = static_cast<int32_t>(nprops);

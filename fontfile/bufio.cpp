@@ -47,23 +47,13 @@ int BufFileRawFill(BufFile *f) {
   do {
     n = ::read(fdOf(f), f->data, BUFFILESIZE);
   } while (n < 0 && errno == EINTR);
-  if (n <= 0) {
-    f->remaining = 0;
-    return BUFFILEEOF;
-  }
-  f->remaining = static_cast<int>(n) - 1;
-  f->cursor = f->data + 1;
-  return f->data[0];
+  return BufFileDeliver(f, f->data, n > 0 ? static_cast<int>(n) : 0);
 }
 
 int BufFileRawSkip(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;  // never move the cursor backwards
-  if (count <= f->remaining) {
-    f->cursor += count;
-    f->remaining -= count;
-    return count;
-  }
-  int rest = count - f->remaining;
+  int rest = count - BufFileSkipBuffered(f, count);
+  if (rest == 0) return count;
   int fd = fdOf(f);
   if (::lseek(fd, rest, SEEK_CUR) == -1) {
     if (errno != ESPIPE) return BUFFILEEOF;
@@ -72,14 +62,10 @@ int BufFileRawSkip(BufFile *f, int count) {
       int want = rest < BUFFILESIZE ? rest : BUFFILESIZE;
       ssize_t n = ::read(fd, f->data, static_cast<size_t>(want));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        f->remaining = 0;
-        return BUFFILEEOF;
-      }
+      if (n <= 0) return BUFFILEEOF;
       rest -= static_cast<int>(n);
     }
   }
-  f->remaining = 0;
   return count;
 }
 
@@ -106,19 +92,32 @@ int BufFileRead(BufFile *f, char *buf, int count) {
   return done;
 }
 
+int BufFileAheadFill(BufFile *f, const unsigned char **bytes) {
+  int c = f->fill(f);
+  if (c != BUFFILEEOF) {
+    // The fill took the first of the bytes it delivered, the one just
+    // before the cursor: it is given back.
+    --f->cursor;
+    ++f->remaining;
+  }
+  *bytes = f->cursor;
+  return f->remaining;
+}
+
+int BufFileSkipBuffered(BufFile *f, int count) {
+  int n = count < f->remaining ? count : f->remaining;
+  f->cursor += n;
+  f->remaining -= n;
+  return n;
+}
+
 int BufFileSkipByFilling(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;
-  int left = count;
+  int left = count - BufFileSkipBuffered(f, count);
   while (left > 0) {
-    if (f->remaining > 0) {
-      int n = left < f->remaining ? left : f->remaining;
-      f->cursor += n;
-      f->remaining -= n;
-      left -= n;
-      continue;
-    }
     if (f->fill(f) == BUFFILEEOF) return BUFFILEEOF;
     --left;
+    left -= BufFileSkipBuffered(f, left);
   }
   return count;
 }

@@ -1,9 +1,14 @@
-// The bounded reader that every binary font reader uses over its BufFile.
+// The bounded reader that every parser of file contents uses over its
+// BufFile: the font readers, the compressed-data headers, and the text
+// readers (encoding files, fonts.scale).
 //
 // It counts the bytes consumed since the start of the file (`position`) and
 // notices when the data ends before a read or skip is satisfied: from then on
 // `ended` is set, every read delivers zeros and reports failure, so a reader
-// can check once at the end of a record instead of after every number.
+// can check once at the end of a record instead of after every number.  Text
+// readers take characters that tell the end of the data apart from a NUL
+// (FontReaderChar, FontReaderPeek) or look at the buffered bytes where they
+// lie (FontReaderAhead) and take what they used (FontReaderConsume).
 //
 // Counts read from a file are untrusted.  Nothing here allocates by a
 // declared count: arrays grow as the data behind them arrives
@@ -43,6 +48,41 @@ inline unsigned FontReaderByte(FontReader *r) {
   return static_cast<unsigned>(c);
 }
 
+// One character 0..255, or -1 (BUFFILEEOF) once the data has ended.
+inline int FontReaderChar(FontReader *r) {
+  int c = BufFileGetByte(r->file);
+  if (__builtin_expect(c < 0, 0)) {
+    r->ended = true;
+    return BUFFILEEOF;
+  }
+  ++r->position;
+  return c;
+}
+
+// The bytes buffered ahead, without taking them: their count, 0 (and
+// `ended` set) at the end of the data.  A reader looks at them where they
+// lie and takes what it used with FontReaderConsume; they stay in place
+// until the reader is used again.
+inline size_t FontReaderAhead(FontReader *r, const unsigned char **bytes) {
+  int n = BufFileAhead(r->file, bytes);
+  if (__builtin_expect(n <= 0, 0)) {
+    r->ended = true;
+    return 0;
+  }
+  return static_cast<size_t>(n);
+}
+// Takes count bytes of those that FontReaderAhead showed.
+inline void FontReaderConsume(FontReader *r, size_t count) {
+  BufFileConsume(r->file, static_cast<int>(count));
+  r->position += count;
+}
+
+// The next character without taking it, or -1 at the end of the data.
+inline int FontReaderPeek(FontReader *r) {
+  const unsigned char *b;
+  return FontReaderAhead(r, &b) > 0 ? b[0] : BUFFILEEOF;
+}
+
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
 inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {
   if (msbFirst) return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
@@ -53,35 +93,28 @@ inline uint16_t FontLoad16(const unsigned char *b, bool msbFirst) {
 }
 
 // The same from the stream.  Inline: the readers take most numbers one at a
-// time, and nearly always the buffer holds them whole.
+// time, and nearly always the buffer holds them whole.  A number that the
+// buffer does not hold whole is read a byte at a time, out of line.
+uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst);
+
 inline uint32_t FontReaderGet32(FontReader *r, bool msbFirst) {
-  unsigned char b[4];
-  BufFile *f = r->file;
-  if (__builtin_expect(f->remaining >= 4, 1)) {
-    __builtin_memcpy(b, f->cursor, 4);
-    f->cursor += 4;
-    f->remaining -= 4;
-    r->position += 4;
-  } else {
-    for (auto &c : b) c = static_cast<unsigned char>(FontReaderByte(r));
+  const unsigned char *held;
+  if (__builtin_expect(BufFileAhead(r->file, &held) >= 4, 1)) {
+    uint32_t v = FontLoad32(held, msbFirst);
+    FontReaderConsume(r, 4);
+    return v;
   }
-  return FontLoad32(b, msbFirst);
+  return FontReaderGetAcross(r, 4, msbFirst);
 }
 
 inline uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
-  unsigned char b[2];
-  BufFile *f = r->file;
-  if (__builtin_expect(f->remaining >= 2, 1)) {
-    b[0] = f->cursor[0];
-    b[1] = f->cursor[1];
-    f->cursor += 2;
-    f->remaining -= 2;
-    r->position += 2;
-  } else {
-    b[0] = static_cast<unsigned char>(FontReaderByte(r));
-    b[1] = static_cast<unsigned char>(FontReaderByte(r));
+  const unsigned char *held;
+  if (__builtin_expect(BufFileAhead(r->file, &held) >= 2, 1)) {
+    uint16_t v = FontLoad16(held, msbFirst);
+    FontReaderConsume(r, 2);
+    return v;
   }
-  return FontLoad16(b, msbFirst);
+  return static_cast<uint16_t>(FontReaderGetAcross(r, 2, msbFirst));
 }
 
 // Exactly count bytes into buf, or false (the data ended).
@@ -98,15 +131,34 @@ bool FontReaderSkipTo(FontReader *r, uint64_t offset);
 // which.
 bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory);
 
-// A block of bytes of the file.  Where the stream's buffer holds it whole it
-// is used where it lies, valid until the stream is read again (a font's
-// string pool nearly always is, and is only looked at before reading on);
-// otherwise it is read as FontReaderReadBlock reads, into `owned`.
-struct FontBlock {
+// A frame: `count` bytes of the file used where they lie, between an
+// explicit enter and exit.  Entering shows the bytes at `bytes`: in the
+// stream's buffer when it holds them whole (a font's string pool nearly
+// always is), else read as FontReaderReadBlock reads, into an allocation of
+// the frame's own.  Bytes in the buffer stay unread until the exit, which
+// takes them, so nothing can refill the buffer under them; the reader is
+// not used between the two.  A frame still entered is exited when it goes
+// out of scope.  Entering a frame that is entered already is a mistake.
+// False (nothing entered) when the data ends first or memory runs out;
+// *outOfMemory tells which.
+struct FontFrame {
   const char *bytes = nullptr;
+  FontReader *inPlace = nullptr;  // the reader whose buffer holds the bytes
+  size_t count = 0;
   FontPtr<char> owned;
+  FontFrame() = default;
+  FontFrame(const FontFrame &) = delete;
+  FontFrame &operator=(const FontFrame &) = delete;
+  inline ~FontFrame();
 };
-bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory);
+bool FontReaderEnterFrame(FontReader *r, uint64_t count, FontFrame *frame, bool *outOfMemory);
+inline void FontReaderExitFrame(FontFrame *frame) {
+  if (frame->inPlace) FontReaderConsume(frame->inPlace, frame->count);
+  frame->inPlace = nullptr;
+  frame->owned.reset();
+  frame->bytes = nullptr;
+}
+FontFrame::~FontFrame() { FontReaderExitFrame(this); }
 
 // *product = a * b; false when that does not fit in 64 bits.
 inline bool FontSizeMul(uint64_t a, uint64_t b, uint64_t *product) {

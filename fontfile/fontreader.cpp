@@ -1,4 +1,4 @@
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 
 #include <climits>
 #include <cstring>
@@ -9,6 +9,12 @@ constexpr uint64_t kChunk = uint64_t{1} << 30;
 // The first allocation of a block read; it doubles as the data arrives.
 constexpr size_t kFirstBlock = 4096;
 }  // namespace
+
+uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
+  unsigned char b[4] = {};
+  for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));
+  return size == 4 ? FontLoad32(b, msbFirst) : FontLoad16(b, msbFirst);
+}
 
 bool FontReaderRead(FontReader *r, void *buf, size_t count) {
   auto *out = static_cast<char *>(buf);
@@ -81,20 +87,19 @@ bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outO
   return true;
 }
 
-bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory) {
-  BufFile *f = r->file;
+bool FontReaderEnterFrame(FontReader *r, uint64_t count, FontFrame *frame, bool *outOfMemory) {
   *outOfMemory = false;
-  if (count <= static_cast<uint64_t>(f->remaining)) {
-    block->bytes = reinterpret_cast<const char *>(f->cursor);
-    f->cursor += count;
-    f->remaining -= static_cast<int>(count);
-    r->position += count;
+  const unsigned char *held = reinterpret_cast<const unsigned char *>("");
+  if (count == 0 || count <= static_cast<uint64_t>(BufFileAhead(r->file, &held))) {
+    frame->bytes = reinterpret_cast<const char *>(held);
+    frame->inPlace = r;
+    frame->count = static_cast<size_t>(count);
     return true;
   }
   char *bytes = nullptr;
   if (!FontReaderReadBlock(r, count, &bytes, outOfMemory)) return false;
-  block->owned.reset(bytes);
-  block->bytes = bytes;
+  frame->owned.reset(bytes);
+  frame->bytes = bytes;
   return true;
 }
 
