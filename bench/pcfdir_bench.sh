@@ -5,7 +5,7 @@
 # Exits 1 when lorvane takes more than 1.5 times as long as cat.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-build=${1:-build}
+build=${1:-build-release}
 fonts=${2:-5000}
 reps=${3:-9}
 dir=$(mktemp -d)

@@ -10,7 +10,7 @@
 # as long as the floor.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-build=${1:-build}
+build=${1:-build-release}
 fonts=${2:-1000}
 reps=${3:-61}
 dir=$(mktemp -d)

@@ -12,6 +12,7 @@
 
 #include "bitmap/bdfutils.h"
 #include "bitmap/bitmap.h"
+#include "bitmap/bitmapfont.h"
 #include "bitmap/bitmaputil.h"
 #include "bitmap/fontink.h"
 #include "util/fontaccel.h"
@@ -45,12 +46,11 @@ int32_t truncToInt32(double v) {
   return static_cast<int32_t>(v);
 }
 
+// Bitmap totals: a size can be negative (a box whose edges wrapped round).
 int32_t addSaturated(int32_t a, int64_t b) {
   int64_t s = a + b;
-  return s > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s);
+  return s > INT32_MAX ? INT32_MAX : s < INT32_MIN ? INT32_MIN : static_cast<int32_t>(s);
 }
-
-bool fits16(int64_t v) { return v >= INT16_MIN && v <= INT16_MAX; }
 
 // Glyph bitmaps are bounded by the input behind them: short rows are padded
 // with zeros and a cell font is widened without more input, so a few bytes
@@ -339,25 +339,37 @@ int bdfReadProperties(BufFile *file, FontRec *font, BdfFileState *state) {
 
 int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int scan,
                   int32_t *sizes, BdfFileState *state) {
+  // The box is the one the 16-bit metrics hold.  Offsets that wrapped round
+  // leave its size alone; when only one edge of a box wrapped, its width or
+  // height is the BBX line's give or take a multiple of 65536, and may be 0
+  // or negative: the glyph then takes the lines and gets the byte counts
+  // that such a size gives, whatever the BBX line said.
   const int w = int{ci->metrics.rightBearing} - ci->metrics.leftBearing;
   const int h = int{ci->metrics.ascent} + ci->metrics.descent;
-  // Metrics that describe no box are treated like a bitmap that could not be
-  // allocated.
-  if (w < 0 || h < 0) return 0;
   const int64_t bytesPerRow = BitmapBytesPerRow(w, glyph);
   const int64_t size = h * bytesPerRow;
+  // Only a box of positive width and height has bytes to store; the other
+  // sizes store none, so their count can agree with h x bytesPerRow only
+  // when that is 0.
+  const bool stores = h > 0 && bytesPerRow > 0;
+  // Refused where memory is at stake: a bitmap past the allocation ceiling
+  // or the font's budget.  Its rows are still read and checked as if kept,
+  // only not stored, so that the glyph's lines are consumed (the next glyph
+  // is found where it lies) and its messages are the same.
+  const bool refused = stores && (size > static_cast<int64_t>(kFontAllocLimit) ||
+                                  (state && !bitmapBudgetAllows(state->bitmapBytes, size)));
   FontPtr<unsigned char> bits;
-  if (size > 0) {
-    if (state && !bitmapBudgetAllows(state->bitmapBytes, size)) return 0;
+  if (stores && !refused) {
     bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
-    if (!bits) return 0;
+    if (!bits) return 0;  // out of memory: the glyph's lines are left unread
   }
-  if (sizes) {
+  if (sizes && !refused) {
     static const int pads[4] = {1, 2, 4, 8};
     for (int i = 0; i < 4; i++) sizes[i] = addSaturated(sizes[i], h * BitmapBytesPerRow(w, pads[i]));
   }
 
-  const int digitsBytes = (w + 7) / 8;
+  // The digits of a row give (w + 7) / 8 bytes; none for a negative width.
+  const int digitsBytes = w > 0 ? (w + 7) / 8 : 0;
   const unsigned char lastMask = (w & 7) ? static_cast<unsigned char>(0xFF << (8 - (w & 7))) : 0xFF;
   char line[BdfLineBuffer];
   char *last = nullptr;
@@ -382,18 +394,25 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
         length = k;
         break;
       }
-    if (length & 1) bdfError("odd number of characters in hex encoding\n");
-    // An odd row reads as if a digit 0 followed it.
-    int supplied = (length + 1) / 2;
-    int take = supplied < digitsBytes ? supplied : digitsBytes;
-    for (int i = 0; i < take; i++) {
-      char lo = 2 * i + 1 < length ? line[2 * i + 1] : '0';
-      out[i] = rowByte(line[2 * i], lo);
+    if (length & 1) {
+      bdfError("odd number of characters in hex encoding\n");
+      // An odd row reads as if a digit 0 followed it; the line holds at
+      // most 1023 characters, so the digit fits where its NUL was.
+      line[length++] = '0';
     }
+    if (w < 0) continue;  // the row gives no bytes
+    const int supplied = length / 2;
+    const int take = supplied < digitsBytes ? supplied : digitsBytes;
+    stored += bytesPerRow;
+    if (refused) {
+      // Only the messages about the digits that would be stored.
+      for (int i = 0; i < take; i++) rowByte(line[2 * i], line[2 * i + 1]);
+      continue;
+    }
+    for (int i = 0; i < take; i++) out[i] = rowByte(line[2 * i], line[2 * i + 1]);
     if (take == digitsBytes) out[take - 1] &= lastMask;
     if (take < bytesPerRow) std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
     out += bytesPerRow;
-    stored += bytesPerRow;
   }
   if (!eof && (!last || !bdfBegins(last, "ENDCHAR"))) last = bdfGetLine(file, line, sizeof line);
   if (!last || !bdfBegins(last, "ENDCHAR")) {
@@ -405,6 +424,7 @@ int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int
              h, static_cast<long long>(bytesPerRow));
     return 0;
   }
+  if (refused) return 0;
   if (bits) {
     if (bit == 0) BitOrderInvert(bits.get(), size);
     if (bit != byte) {
@@ -576,11 +596,9 @@ int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit
       ci->metrics.attributes = attributes;
       ci->bits = nullptr;
       bf->charCount = ++nread;
-      // A box that the 16-bit metrics cannot hold gets no bitmap, as one that
-      // could not be allocated: metrics and bitmap always agree.
-      if (fits16(lb) && fits16(rb) && fits16(ascent) && fits16(descent))
-        bdfReadBitmap(ci, file, bit, byte, glyph, scan, extra ? extra->bitmapSizes : nullptr,
-                      state);
+      // The metrics keep the low 16 bits of each value; the bitmap is read
+      // for the box that they describe, so metrics and bitmap agree.
+      bdfReadBitmap(ci, file, bit, byte, glyph, scan, extra ? extra->bitmapSizes : nullptr, state);
     }
     ln = bdfGetLine(file, line, sizeof line);
   }

@@ -1,7 +1,7 @@
 // BDF font files: whole-font reading, and the information reader built on it.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 
 int bdfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int scan);

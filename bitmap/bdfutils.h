@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 
 // Every step reads lines into a buffer of its own of this size, so a line

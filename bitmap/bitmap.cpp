@@ -1,5 +1,7 @@
 #include "bitmap/bitmap.h"
 
+#include "bitmap/bitmapfont.h"
+
 namespace {
 
 // The glyph of code (row, col) through the font's encoding, the default

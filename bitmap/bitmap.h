@@ -2,7 +2,7 @@
 // installed in a bitmap font's record.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 int bitmapGetGlyphs(FontRec *font, unsigned long count, const unsigned char *chars,
                     FontEncoding encoding, unsigned long *glyphCount, CharInfo **glyphs);

@@ -2,7 +2,7 @@
 // the entry that reads a bitmap font's information through the right reader.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 #include "fontfile/fileio.h"
 #include "fontfile/renderers.h"

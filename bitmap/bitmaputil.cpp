@@ -1,5 +1,6 @@
 #include "bitmap/bitmaputil.h"
 
+#include "bitmap/bitmapfont.h"
 #include "bitmap/fontink.h"
 #include "util/miscutil.h"
 

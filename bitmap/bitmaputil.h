@@ -3,7 +3,7 @@
 // fontPrivate is a BitmapFont.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 // Bounds over all glyphs (into the extra's info when there is an extra) and
 // over the encoded glyphs (into the font's info); maxOverlap, drawDirection.

@@ -1,7 +1,7 @@
 // Ink metrics of one glyph, and redrawing a glyph bitmap onto new metrics.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 // The box of the set pixels of `glyph`, with its width and attributes.  A
 // glyph without set pixels (or without a bitmap) gets a box of no size at its

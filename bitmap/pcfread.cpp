@@ -188,10 +188,16 @@ bool pcfGetAccel(FontInfo *info, FontReader *r, const TableEntry *tables, uint32
   return true;
 }
 
-// 64-bit: the full range 0..0xFFFF x 0..0xFFFF holds 2^32 codes.
-uint64_t pcfCodeCount(const FontInfo &fi) {
-  if (fi.lastCol < fi.firstCol || fi.lastRow < fi.firstRow) return 0;
-  return (uint64_t{fi.lastCol} - fi.firstCol + 1) * (uint64_t{fi.lastRow} - fi.firstRow + 1);
+// The number of glyph indexes in the table: (lastCol - firstCol + 1) x
+// (lastRow - firstRow + 1) in signed 32-bit arithmetic, as the format's
+// readers count it.  The full range 0..0xFFFF x 0..0xFFFF (2^32 codes)
+// counts 0 and has no indexes; a product past 2^31 - 1, or one range
+// backward, counts below 0; two backward ranges count the product of their
+// negative extents.
+int32_t pcfCodeCount(const FontInfo &fi) {
+  uint32_t cols = uint32_t{fi.lastCol} - fi.firstCol + 1;
+  uint32_t rows = uint32_t{fi.lastRow} - fi.firstRow + 1;
+  return static_cast<int32_t>(cols * rows);
 }
 
 // The ranges, the default character, and whether any code lacks a glyph.
@@ -208,16 +214,16 @@ bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   info->lastRow = pcfGetINT16(r, format);
   info->defaultChar = pcfGetINT16(r, format);
   if (r->ended) return false;
-  uint64_t codes = pcfCodeCount(*info);
-  // Tolerated: a backward range covers no code, so the font is read with no
-  // codes, and then not all of its codes exist.
-  info->allExist = codes > 0;
+  const int32_t codes = pcfCodeCount(*info);
+  // Tolerated: a count below 0 reads no index, and then not all of the
+  // font's codes exist.
+  info->allExist = codes >= 0;
   // 0xFFFF (no glyph) reads the same in both byte orders, so the indexes
   // are compared as they lie; the loop has no early exit, so the compiler
   // compares whole vectors of them.
   uint16_t chunk[2048];
   unsigned missing = 0;
-  for (uint64_t left = codes * 2; left > 0;) {
+  for (uint64_t left = codes > 0 ? uint64_t{2} * static_cast<uint32_t>(codes) : 0; left > 0;) {
     size_t want = left < sizeof chunk ? static_cast<size_t>(left) : sizeof chunk;
     if (!FontReaderRead(r, chunk, want)) return false;
     for (size_t i = 0; i < want / 2; i++) missing |= chunk[i] == 0xFFFF;

@@ -1,7 +1,7 @@
 // PCF font files: the information reader.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 
 int pcfReadFontInfo(FontInfo *info, BufFile *file);

@@ -96,22 +96,26 @@ void snfCopyInfo(const snfHeader &h, FontInfo *info) {
   info->fontDescent = static_cast<int16_t>(headerWord(h, kFontDescent));
 }
 
-// Bytes of glyph records and bitmaps between the header and the properties;
-// false when they cannot be counted in 64 bits (no file holds that much).
-bool glyphAreaLength(const snfHeader &h, uint64_t *length) {
-  // The range words are 32 bits wide.  A backward range is tolerated as no
-  // codes: no glyph records were written for it.
-  auto extent = [](uint32_t first, uint32_t last) -> uint64_t {
-    return last < first ? 0 : uint64_t{last} - first + 1;
-  };
-  uint64_t codes, records;
-  if (!FontSizeMul(extent(headerWord(h, kFirstCol), headerWord(h, kLastCol)),
-                   extent(headerWord(h, kFirstRow), headerWord(h, kLastRow)), &codes) ||
-      !FontSizeMul(codes, kGlyphRecordSize, &records))
-    return false;
+// Glyph records between the header and the bitmaps: one per code,
+// (last column - first column + 1) x (last row - first row + 1) of the
+// 32-bit range words in signed 32-bit arithmetic, as the format's writers
+// and readers count them (rows 0..0x80000000 of 10 columns count 10).
+// Tolerated: a count of 0 or below (a range backward in one direction, or a
+// product that wraps round past 2^31 - 1) has no records.
+uint32_t snfGlyphRecordCount(const snfHeader &h) {
+  uint32_t cols = headerWord(h, kLastCol) - headerWord(h, kFirstCol) + 1;
+  uint32_t rows = headerWord(h, kLastRow) - headerWord(h, kFirstRow) + 1;
+  int32_t count = static_cast<int32_t>(cols * rows);
+  return count > 0 ? static_cast<uint32_t>(count) : 0;
+}
+
+// Bytes of glyph records and bitmaps between the header and the properties:
+// below 2^31 x 16 + 2^24, so 64 bits hold them.
+uint64_t glyphAreaLength(const snfHeader &h) {
+  uint64_t records = uint64_t{snfGlyphRecordCount(h)} * kGlyphRecordSize;
   // The low 24 bits of the maximum bounds' last word: the bitmap length.
   uint64_t bitmaps = ((headerWord(h, kMaxBounds + 12) & 0xFFFFFF) + 3) & ~uint64_t{3};
-  return !__builtin_add_overflow(records, bitmaps, length);
+  return records + bitmaps;
 }
 
 // The property records and the string pool.  The arrays grow as records
@@ -178,9 +182,7 @@ int snfReadFontInfo(FontInfo *info, BufFile *file) {
   // A property count that does not fit the record's signed count can never
   // be honoured.
   if (headerWord(header, kPropCount) > INT32_MAX) return BadFont;
-  uint64_t skip = 0;
-  if (!glyphAreaLength(header, &skip)) return BadFont;
-  FontReaderSkip(&reader, skip);  // a short file fails at the property read
+  FontReaderSkip(&reader, glyphAreaLength(header));  // a short file fails at the property read
   status = snfReadProps(header, info, &reader);
   if (status != Successful) return status;
   if (!(headerWord(header, kFlags) & kFlagInkMetrics)) {

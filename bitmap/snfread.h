@@ -1,7 +1,7 @@
 // SNF font files: the information reader.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 
 int snfReadFontInfo(FontInfo *info, BufFile *file);

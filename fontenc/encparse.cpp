@@ -3,9 +3,11 @@
 // Reading works a line at a time.  gettoken reads one token and hands back
 // the character that ended it (the lookahead), which the next gettoken of the
 // same line starts from; a new line always starts with a fresh read, so a
-// lookahead left at the end of a line is dropped.  A pending NUL counts as no
-// lookahead at all: the next token starts with a fresh read, which is how a
-// NUL right after a token is passed over.
+// lookahead left at the end of a line is dropped (only a stray token on an
+// UNDEFINE line gives its lookahead back to the stream, see undefineLine).
+// A pending NUL is passed over: the next token starts with the byte after
+// it, where a NUL is a bad character like any other.  Only a NUL read where
+// a line begins ends the data.
 #include "fontenc/encparse.h"
 
 #include <cstring>
@@ -20,8 +22,9 @@ uint32_t number_value, value1, value2, value3;
 
 namespace {
 
-// Lookahead meaning "nothing pending, read the next byte".  Distinct from a
-// pending NUL (0), which also makes gettoken read afresh but stops a skip.
+// Lookahead meaning "a line begins: read the next byte", where a NUL ends the
+// data.  Distinct from a pending NUL (0), after which a NUL is a bad
+// character, and which stops a skip.
 constexpr int kNoChar = -2;
 
 enum Token { EOF_TOKEN, EOL_TOKEN, NUMBER_TOKEN, KEYWORD_TOKEN, ERROR_TOKEN };
@@ -90,9 +93,11 @@ int getnum(BufFile *f, int c, uint32_t *value) {
 // One token, starting from lookahead c; *cp receives the new lookahead.
 int gettoken(BufFile *f, int c, int *cp) {
   *cp = kNoChar;
-  if (c == kNoChar || c == 0) {
+  if (c == kNoChar) {
     c = BufFileGetByte(f);
-    if (c == 0) return EOF_TOKEN;  // a NUL where a token starts afresh
+    if (c == 0) return EOF_TOKEN;  // a NUL where a line begins
+  } else if (c == 0) {
+    c = BufFileGetByte(f);  // the NUL that ended the last token is passed over
   }
   while (isBlank(c)) c = BufFileGetByte(f);
   if (c == BUFFILEEOF) return EOF_TOKEN;
@@ -172,7 +177,12 @@ int undefineLine(BufFile *f, int c) {
     value2 = number_value;
     return endOfLine(f, c) ? kUndefine : kBadLine;
   }
-  return kBadLine;  // reading resumes right after the stray token
+  // A stray token: the next line starts right after it, with the character
+  // that ended it (a cut word's 100th byte included), which the line's fresh
+  // read must see again.  A NUL there is passed over as after any token; an
+  // error token has consumed only its own character.
+  if (token == KEYWORD_TOKEN && c != BUFFILEEOF && c != 0) BufFileUngetByte(f);
+  return kBadLine;
 }
 
 int sizeLine(BufFile *f, int c) {

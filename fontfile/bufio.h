@@ -55,6 +55,15 @@ inline int BufFileGetByte(BufFile *f) {
   return f->fill(f);
 }
 
+// Gives back the byte that the last BufFileGetByte returned, so that the next
+// read returns it again.  Only once, and only right after a read that gave a
+// byte (not the end of the data): by the fill contract that byte lies just
+// before the cursor, whichever of the fast path or a fill delivered it.
+inline void BufFileUngetByte(BufFile *f) {
+  --f->cursor;
+  ++f->remaining;
+}
+
 // The bytes buffered ahead of the reader, shown without taking them (the
 // stream fills when none are buffered): their count, 0 at the end of the
 // data.  They stay where they are until the stream is read or filled again.

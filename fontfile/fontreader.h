@@ -14,8 +14,7 @@
 // declared count: arrays grow as the data behind them arrives
 // (FontReaderReserve), and a declared byte count is read in chunks
 // (FontReaderReadBlock), so a 4 GB claim in a 1 KB file costs at most twice
-// the bytes that really were there.  FontSizeMul makes count x size checks
-// impossible to overflow.
+// the bytes that really were there.
 #pragma once
 
 #include <cstddef>
@@ -159,11 +158,6 @@ inline void FontReaderExitFrame(FontFrame *frame) {
   frame->bytes = nullptr;
 }
 FontFrame::~FontFrame() { FontReaderExitFrame(this); }
-
-// *product = a * b; false when that does not fit in 64 bits.
-inline bool FontSizeMul(uint64_t a, uint64_t b, uint64_t *product) {
-  return !__builtin_mul_overflow(a, b, product);
-}
 
 // Makes room for `need` elements of `size` bytes in *array (capacity in
 // *capacity), doubling, so that an array filled one element per record read

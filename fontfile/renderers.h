@@ -1,7 +1,7 @@
 // The registry of font renderers, chosen by the ending of a file name.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 struct FontEntry;
 

@@ -6,6 +6,7 @@
 #include "bitmap/bdfread.h"
 #include "tests/support/bdf_check.h"
 #include "tests/support/bdf_writer.h"
+#include "util/miscutil.h"
 
 namespace {
 
@@ -253,20 +254,51 @@ TEST(BdfChars, AttributesAndGlyphNames) {
   EXPECT_EQ(NameForAtom(r->bitmap()->extra->glyphNames[2]), std::string(99, 'n'));
 }
 
-TEST(BdfChars, AbsurdBoxesGetNoBitmap) {
-  // 16-bit metrics cannot hold these boxes; each glyph is kept without a
-  // bitmap and, its rows unread, the next line is no STARTCHAR.
-  for (const char *box : {"65535 65535 0 0", "32768 1 0 0", "1 1 32767 0", "8 1 0 -40000"}) {
-    std::string text = WriteBdf(oneGlyph(BdfBoxGlyph("A", 65, 8, 1)));
-    text.replace(text.find("BBX 8 1 0 0"), 11, std::string("BBX ") + box);
-    auto r = LoadBdf(text);
-    EXPECT_EQ(r->status, AllocFailure) << box;
-    EXPECT_EQ(r->messages, BdfErrorText(kHeadLines + 7, "1 too few characters\n")) << box;
+TEST(BdfChars, WrappedOffsetsKeepTheBoxAndFeedTheBoundsAsWrapped) {
+  // One 8 x 2 glyph whose offsets wrap round in the 16-bit metrics (its
+  // advance is 8 + the x offset, wrapped too).  Its rows are read, and the
+  // bounds, the cell test and the ink metrics work on the wrapped values.
+  struct Case {
+    int x, y;
+    GenMetric metrics;  // after the read, and the widening to a cell
+    GenMetric ink;
+  } cases[] = {
+      {0, 40000, {0, 8, 8, -25534, 25536, 0}, {0, 8, 8, -25534, 25536, 0}},
+      {0, -40000, {0, 8, 8, 25538, -25536, 0}, {0, 8, 8, 25538, -25536, 0}},
+      {40000, 0, {-25536, -25528, -25528, 2, 0, 0}, {-25536, -25528, -25528, 2, 0, 0}},
+      // Left bearing 25536 and advance 25544: the font passes the cell test,
+      // and the glyph is widened into a cell 25544 wide, 14 + 2 high.
+      {-40000, 0, {0, 25544, 25544, 14, 2, 0}, {25536, 25544, 25544, 2, 0, 0}},
+  };
+  for (const Case &c : cases) {
+    BdfFont font;
+    font.glyphs = {BdfBoxGlyph("A", 65, 8, 2, c.x, c.y)};
+    auto r = LoadBdf(WriteBdf(font));
+    ASSERT_EQ(r->status, Successful) << c.x << "," << c.y;
+    EXPECT_EQ(r->messages, "");
+    EXPECT_TRUE(SameMetric(r->bitmap()->metrics[0].metrics, c.metrics)) << c.x << "," << c.y;
+    ASSERT_NE(r->bitmap()->inkMetricsArray, nullptr);
+    EXPECT_TRUE(SameMetric(r->bitmap()->inkMetricsArray[0], c.ink)) << c.x << "," << c.y;
+    EXPECT_EQ(IntProperty(r->font.info, "X_HEIGHT"), c.ink.ascent);
   }
-  // A box that fits but is past the allocation ceiling is the same.
-  std::string text = WriteBdf(oneGlyph(BdfBoxGlyph("A", 65, 8, 1)));
-  text.replace(text.find("BBX 8 1 0 0"), 11, "BBX 65534 65534 -32767 -32767");
-  EXPECT_EQ(LoadBdf(text)->messages, BdfErrorText(kHeadLines + 7, "1 too few characters\n"));
+}
+
+TEST(BdfChars, ABitmapPastTheAllocationCeilingIsReadButNotKept) {
+  // 65534 x 65534 pixels, 512 MiB: the rows are read as if kept, with the
+  // same messages, and the next glyph is found after them.
+  BdfGlyph huge = BdfBoxGlyph("A", 65, 0, 0);
+  huge.bbx = "65534 65534 -32767 -32767";
+  huge.rows.assign(65534, "FF");
+  huge.rows[1] = "F";
+  FontAllocFailAt(0);
+  auto r = LoadBdf(WriteBdf(oneGlyph(huge)));
+  ASSERT_EQ(r->status, Successful);
+  EXPECT_LT(FontAllocLargest(), kFontAllocLimit);
+  EXPECT_EQ(r->messages,
+            BdfErrorText(kHeadLines + 8, "odd number of characters in hex encoding\n"));
+  ASSERT_EQ(r->bitmap()->charCount, 2);
+  EXPECT_EQ(r->bitmap()->metrics[0].bits, nullptr);
+  EXPECT_EQ(r->bitmap()->metrics[1].metrics.leftBearing, -1);
 }
 
 TEST(BdfChars, GlyphStatistics) {

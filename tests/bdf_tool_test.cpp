@@ -46,4 +46,61 @@ TEST(BdfTool, IndexesBdfFontsAndReportsTheBadOnes) {
                 "lorvane: unable to process font " + dir.path() + "/e.bdf, skipping\n");
 }
 
+// A glyph "A" at code 65 with the BBX numbers and the row lines given.
+BdfGlyph boxGlyph(const std::string &bbx, std::vector<std::string> rows) {
+  BdfGlyph g;
+  g.name = "A";
+  g.bbx = bbx;
+  g.height = 0;  // no default rows
+  g.rows = std::move(rows);
+  return g;
+}
+
+TEST(BdfTool, GlyphBoxesAreReadAsTheir16BitMetricsDescribeThem) {
+  // Each glyph value is kept in 16 bits.  The box's width is the difference
+  // of its kept bearings and its height the sum of its kept ascent and
+  // descent: offsets that wrap round leave the box as it is, an edge that
+  // wraps alone changes its size by 65536.
+  const std::string name = "-lorvane-test-medium-r-normal--16-120-75-75-c-80-iso8859-1";
+  const std::string indexed = "1\na.bdf " + name + "\n";
+  // Line 16 is the first glyph's BITMAP line.
+  struct Case {
+    const char *what;
+    BdfGlyph glyph;
+    std::string fontsDir;
+    std::string errors;  // BDF messages; a skipped font's message follows
+  } cases[] = {
+      {"a y offset of 40000", boxGlyph("8 2 0 40000", {"FF", "81"}), indexed, ""},
+      {"a y offset of -40000", boxGlyph("8 2 0 -40000", {"FF", "81"}), indexed, ""},
+      {"an x offset of 40000", boxGlyph("8 2 40000 0", {"FF", "81"}), indexed, ""},
+      {"an x offset of -40000", boxGlyph("8 2 -40000 0", {"FF", "81"}), indexed, ""},
+      // Right bearing and ascent -1: a box of -1 x -1 has no rows and no
+      // bytes, so ENDCHAR follows BITMAP.
+      {"65535 x 65535", boxGlyph("65535 65535 0 0", {}), indexed, ""},
+      // Width -65535: its row gives no bytes where -8191 per row are due.
+      {"a right edge past 32767", boxGlyph("1 1 32767 0", {"80"}), indexed,
+       "BDF Error on line 18: bytes != rows * bytes_per_row (0 != 1 * -8191)\n"},
+      // Height -65534: no rows are read, the first row stands where ENDCHAR
+      // is due, the second where the next STARTCHAR is.
+      {"a top edge past 32767", boxGlyph("8 2 0 32767", {"FF", "81"}), "0\n",
+       "BDF Error on line 17: missing 'ENDCHAR'\n"
+       "BDF Error on line 18: 1 too few characters\n"},
+      // 512 MiB of bitmap is not kept, but its rows are read.
+      {"65534 x 65534",
+       boxGlyph("65534 65534 -32767 -32767", std::vector<std::string>(65534, "FF")), indexed, ""},
+  };
+  for (const Case &c : cases) {
+    TempDir dir;
+    BdfFont font;
+    font.properties.push_back(BdfString("FONT", name));
+    font.glyphs = {c.glyph, BdfBoxGlyph("B", 66, 8, 2)};
+    WriteFile(dir / "a.bdf", WriteBdf(font));
+    Indexed r = IndexDirectory(dir);
+    EXPECT_EQ(r.run.status, 0) << c.what;
+    EXPECT_EQ(r.fontsDir, c.fontsDir) << c.what;
+    EXPECT_EQ(r.run.stderrText, c.errors + (c.fontsDir == indexed ? "" : SkipMessage(dir, "a.bdf")))
+        << c.what;
+  }
+}
+
 }  // namespace

@@ -1,9 +1,12 @@
 // The command line, fonts.scale merging and the index files, through the
 // built tool.
+#include <functional>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/pcf_writer.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
 
@@ -248,14 +251,40 @@ TEST(Scalable, AnUnreadableFontsScaleIsReportedWithTheSystemsMessage) {
   EXPECT_EQ(r.stderrText,
             "./fonts.scale: Permission denied\n"
             "lorvane: failed to create directory in .\n");
-  // A directory in its place cannot be read either.
-  TempDir e;
-  MakeDir(e / "fonts.scale");
-  r = RunIn(e, {});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "./fonts.scale: Is a directory\n"
-            "lorvane: failed to create directory in .\n");
+}
+
+TEST(Scalable, ADirectoryOrTheNullDeviceHoldsNothingOtherSpecialFilesAreRefused) {
+  const std::string refused =
+      "./fonts.scale: Invalid argument\n"
+      "lorvane: failed to create directory in .\n";
+  auto link = [](const char *target) {
+    return [target](const std::string &path) { ASSERT_EQ(symlink(target, path.c_str()), 0); };
+  };
+  struct Case {
+    const char *what;
+    std::function<void(const std::string &)> make;
+    int status;
+    std::string stderrText;
+    std::string fontsDir;  // "old\n": the directory failed before writing it
+  } cases[] = {
+      {"a directory", MakeDir, 0, "", "1\na.pcf a-font\n"},
+      {"a link to a directory", link("."), 0, "", "1\na.pcf a-font\n"},
+      {"a link to /dev/null", link("/dev/null"), 0, "", "1\na.pcf a-font\n"},
+      // Opening never blocks, and a device that never ends is not read.
+      {"a FIFO", [](const std::string &path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, 1,
+       refused, "old\n"},
+      {"a link to /dev/zero", link("/dev/zero"), 1, refused, "old\n"},
+  };
+  for (const auto &c : cases) {
+    TempDir d;
+    WriteFile(d / "a.pcf", WritePcf(TypicalPcf("A-Font", 4)));
+    WriteFile(d / "fonts.dir", "old\n");
+    c.make(d / "fonts.scale");
+    ToolResult r = RunIn(d, {});
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.stderrText, c.stderrText) << c.what;
+    EXPECT_EQ(ReadFile(d / "fonts.dir"), c.fontsDir) << c.what;
+  }
 }
 
 TEST(Scalable, ATrailingSlashIsNotDoubledForFontsScaleButIsForFontsDir) {

@@ -52,7 +52,7 @@ size_t decodedLength(const std::string &packed) {
 class CompressedFonts : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
 };
 

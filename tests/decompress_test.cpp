@@ -61,11 +61,10 @@ class Tools : public ::testing::Test {
     return ReadFile(out);
   }
   void needCompress() {
-    if (!HaveProgram("compress"))
-      GTEST_SKIP() << "the compress program (Debian package ncompress) is not installed";
+    if (std::string why = MissingPrograms({"compress"}); !why.empty()) GTEST_SKIP() << why;
   }
   void needGzip() {
-    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
   TempDir dir;
 };

@@ -12,6 +12,7 @@
 
 #include "tests/support/compressed.h"
 #include "tests/support/run_tool.h"
+#include "tests/support/streamtest.h"
 #include "tests/support/tempdir.h"
 #include "tool/driver.h"
 #include "util/miscutil.h"
@@ -147,7 +148,7 @@ TEST(EncodingsDir, FirstDirectoryOnTheCommandLineKeepsAName) {
 }
 
 TEST(EncodingsDir, FirstDirectoryWinsEvenAgainstACompressedFile) {
-  if (!FontFileReadsSuffix(".gz")) GTEST_SKIP() << "the gzip filter is not in this build yet";
+  if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   Workspace s;
   MakeDir(s.root / "d1");
   MakeDir(s.root / "d2");
@@ -162,17 +163,17 @@ TEST(EncodingsDir, FirstDirectoryWinsEvenAgainstACompressedFile) {
 
 // Within one directory: .gz before .Z before plain, whatever the listing order.
 TEST(EncodingsDir, CompressedFilesArePreferredWithinADirectory) {
-  bool gz = FontFileReadsSuffix(".gz"), lzw = FontFileReadsSuffix(".Z");
-  if (!gz && !lzw) GTEST_SKIP() << "neither filter is in this build yet";
+  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
   struct Case {
     Strings files;
     std::string winner;
   };
-  std::vector<Case> cases;
-  if (gz) cases.push_back({{"x.enc", "x.enc.gz"}, "x.enc.gz"});
-  if (lzw) cases.push_back({{"x.enc", "x.enc.Z"}, "x.enc.Z"});
-  if (gz && lzw) cases.push_back({{"x.enc.Z", "x.enc.gz"}, "x.enc.gz"});
-  if (gz && lzw) cases.push_back({{"x.enc", "x.enc.Z", "x.enc.gz"}, "x.enc.gz"});
+  const Case cases[] = {
+      {{"x.enc", "x.enc.gz"}, "x.enc.gz"},
+      {{"x.enc", "x.enc.Z"}, "x.enc.Z"},
+      {{"x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
+      {{"x.enc", "x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
+  };
   for (const Case &c : cases) {
     // Each name twice over, once in each creation order, to vary the listing.
     for (bool reverse : {false, true}) {
@@ -196,7 +197,7 @@ TEST(EncodingsDir, CompressedFilesArePreferredWithinADirectory) {
 }
 
 TEST(EncodingsDir, AnEntryKeepsItsPlaceWhenItTakesANewerFile) {
-  if (!FontFileReadsSuffix(".gz")) GTEST_SKIP() << "the gzip filter is not in this build yet";
+  if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   Workspace s;
   WriteFile(s.root / "plain", EncodingFile("Aabcdefgh"));
   WriteFile(s.root / "encs/a.enc", EncodingFile("Aabcdefgh"));
@@ -294,11 +295,54 @@ TEST(EncodingsDir, AFileNameWithANewlineCannotForgeLines) {
   Workspace s;
   WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
   WriteFile(s.root / "encs/evil\nfake etc-passwd", EncodingFile("y"));
+  // Files that declare nothing are passed over in silence, newline or not.
+  WriteFile(s.root / "encs/READ\nME", "notes\n");
+  WriteFile(s.root / "encs/broken\n.enc", "STARTENCODING\n");
+  MakeDir(s.root / "encs/sub\ndir");
   ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.stderrText,
             "lorvane: warning: filename `encs/evil\nfake etc-passwd' contains a newline, ignored\n");
   EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
+}
+
+// Bytes of an encoding file where the tokenizer's exact reading decides
+// which names it declares.
+TEST(EncodingsDir, NamesDeclaredByTrickyTokens) {
+  using namespace std::string_literals;
+  const std::string cut99(99, 'a');  // with the next byte, a word cut at 100 bytes
+  struct Case {
+    const char *what;
+    std::string text;
+    std::string index;  // "" when no encodings.dir is written
+  } cases[] = {
+      {"one NUL after a name is passed over", "STARTENCODING X\0\nALIAS\0a\n"s,
+       "2\nX encs/e.enc\na encs/e.enc\n"},
+      {"a second NUL is a bad character", "STARTENCODING X\0\0"s, ""},
+      {"the bad line runs to its end", "STARTENCODING e\nALIAS cut\0\0ALIAS hidden\nALIAS shown\n"s,
+       "2\nshown encs/e.enc\ne encs/e.enc\n"},
+      {"a NUL after a stray UNDEFINE token is passed over",
+       "STARTENCODING e\nUNDEFINE 1 foo\0ALIAS x\n"s, "2\ne encs/e.enc\nx encs/e.enc\n"},
+      {"a stray UNDEFINE token's ending # starts a comment",
+       "STARTENCODING e\nUNDEFINE 1 foo#ALIAS x\n", "1\ne encs/e.enc\n"},
+      {"after a stray UNDEFINE token reading resumes at the blank",
+       "STARTENCODING e\nUNDEFINE 1 foo ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
+      {"a cut stray UNDEFINE word's 100th byte starts the next token",
+       "STARTENCODING e\nUNDEFINE 1 " + cut99 + "ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
+      {"after a stray UNDEFINE bad character reading resumes",
+       "STARTENCODING e\nUNDEFINE 1 *ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
+  };
+  for (const auto &c : cases) {
+    Workspace s;
+    WriteFile(s.root / "encs/e.enc", c.text);
+    ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
+    EXPECT_EQ(r.status, 0) << c.what;
+    EXPECT_EQ(r.stderrText, "") << c.what;
+    if (c.index.empty())
+      EXPECT_FALSE(FileExists(s.root / "fonts/encodings.dir")) << c.what;
+    else
+      EXPECT_EQ(s.Index(), c.index) << c.what;
+  }
 }
 
 TEST(EncodingsDir, DirectoryPathTooLongForThePathBuffer) {

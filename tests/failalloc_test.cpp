@@ -115,7 +115,7 @@ TEST(AllocationFailure, EveryFailurePointOfAFontsScaleMergeIsClean) {
 // skip message, so a complete run may index fewer fonts; the ones it lists
 // are listed right, and every one missing was reported.
 TEST(AllocationFailure, EveryFailurePointOfCompressedFontsAndEncodingsIsClean) {
-  if (!HaveProgram("gzip") || !HaveProgram("compress")) GTEST_SKIP() << "gzip or compress is missing";
+  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
   TempDir root;
   MakeDir(root / "fonts");
   MakeDir(root / "encs");
@@ -206,7 +206,7 @@ TEST(AllocationFailure, EveryFailurePointOfCompressedFontsAndEncodingsIsClean) {
 // BDF fonts are read whole: every allocation of the line reader, the
 // properties, the glyphs, the bounds and the padding fails once.
 TEST(AllocationFailure, EveryFailurePointOfBdfFontsIsClean) {
-  if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is missing";
+  if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   TempDir d;
   BdfFont plain = BdfSampleFont();
   plain.properties.push_back(BdfString("FONT", "-lorvane-plain-medium-r-normal--16-120-75-75-c-80-iso8859-1"));

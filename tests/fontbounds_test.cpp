@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "bitmap/bitmapfont.h"
 #include "bitmap/bitmaputil.h"
 #include "bitmap/fontink.h"
 #include "util/fontaccel.h"
@@ -155,6 +156,12 @@ TEST(UtilBitmap, ConvertersAndStrides) {
   EXPECT_EQ(BitmapBytesPerRow(12, 4), 4);
   EXPECT_EQ(BitmapBytesPerRow(65, 8), 16);
   EXPECT_EQ(BitmapBytesPerRow(0, 8), 0);
+  // Negative widths round up as well, toward 0.
+  EXPECT_EQ(BitmapBytesPerRow(-7, 1), 0);
+  EXPECT_EQ(BitmapBytesPerRow(-8, 1), -1);
+  EXPECT_EQ(BitmapBytesPerRow(-65535, 1), -8191);
+  EXPECT_EQ(BitmapBytesPerRow(-17, 2), -2);
+  EXPECT_EQ(BitmapBytesPerRow(-65535, 8), -8184);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ bool accepted(const std::string &gz) {
 class GzipFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveProgram("gzip")) GTEST_SKIP() << "gzip is not installed";
+    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
   // Writes `data` to name, runs gzip with `args` on it and returns the
   // filter's output for name + ".gz", read through FontFileOpen.

@@ -318,12 +318,27 @@ TEST(PcfRead, HugeDeclaredCountsFailAfterWhatTheFileHolds) {
     EXPECT_EQ(PcfRead(bytes).status, AllocFailure) << c.what;
     EXPECT_LT(FontAllocLargest(), 64 * 1024u) << c.what;
   }
-  // A full 65536 x 65536 code range in a small file ends at the end of data.
+  // 65536 x 32767 codes (the most that count above 0 in 32 bits) in a small
+  // file end at the end of the data.
+  PcfFont font = minimalPcf();
+  font.firstCol = font.firstRow = 0;
+  font.lastCol = 0xFFFF;
+  font.lastRow = 0x7FFE;
+  font.encoding = {0, 1, 2};
+  EXPECT_EQ(PcfRead(WritePcf(font)).status, AllocFailure);
+}
+
+TEST(PcfRead, TheFullCodeRangeCountsNoIndexes) {
+  // 65536 x 65536 codes count 0 in 32 bits: nothing is read, so nothing
+  // is missing.
   PcfFont font = minimalPcf();
   font.firstCol = font.firstRow = 0;
   font.lastCol = font.lastRow = 0xFFFF;
-  font.encoding = {0, 1, 2};
-  EXPECT_EQ(PcfRead(WritePcf(font)).status, AllocFailure);
+  font.encoding = {0xFFFF};
+  PcfRead r(WritePcf(font));
+  ASSERT_EQ(r.status, Successful);
+  EXPECT_EQ(r.info.lastRow, 0xFFFF);
+  EXPECT_EQ(r.info.allExist, 1u);
 }
 
 TEST(PcfRead, BackwardRangesReadWithNoCodes) {

@@ -171,22 +171,20 @@ TEST(SnfRead, HugeDeclaredCountsFailWithoutHugeAllocations) {
     uint32_t value;
   } cases[] = {
       {kSnfPropCountAt, 0x7FFFFFFF}, {kSnfPropCountAt, 0xFFFFFFFF},
-      {kSnfPoolSizeAt, 0xFFFFFFFF},  {32, 0xFFFFFFFF} /* last column */,
+      {kSnfPoolSizeAt, 0xFFFFFFFF},  {32, 0x8000001E} /* last column */,
   };
   for (const auto &c : cases) {
     std::string bytes = good;
-    PutLSB32(bytes, c.at, c.value);
-    if (c.at == 32) PutLSB32(bytes, 40, 0xFFFFFFFF);  // and last row: 2^64 codes
+    PutLSB32(bytes, c.at, c.value);  // columns 32 to 0x8000001E: 2^31 - 1 codes
     FontAllocFailAt(0);
     EXPECT_EQ(SnfRead(bytes).status, BadFont) << c.at;
     EXPECT_LT(FontAllocLargest(), 64 * 1024u) << c.at;
   }
-  // A glyph area of 2^60 bytes that fits the arithmetic: the skip over it
-  // ends at the end of the data (as past the end of a file, where a seek
-  // succeeds) instead of passing over chunk after chunk of nothing.
+  // A glyph area of 2^35 bytes (2^31 - 1 records): the skip over it ends at
+  // the end of the data (as past the end of a file, where a seek succeeds)
+  // instead of passing over chunk after chunk of nothing.
   std::string bytes = good;
-  PutLSB32(bytes, 32, 0xFFFFFFFF);
-  PutLSB32(bytes, 40, 0x00FFFFFF);
+  PutLSB32(bytes, 32, 0x8000001E);
   static BufFileSkipProc memorySkip;
   static int skips;
   BufFile *f = MemBufOpen(bytes.data(), bytes.size());

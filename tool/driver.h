@@ -1,4 +1,4 @@
-// The directory indexer: everything of the lorvane driver apart from main.
+// The directory indexer: everything of the lorvane driver, main's work included.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +25,10 @@ constexpr int kEncodingBuckets = 256;
 struct EncodingTable {
   EncodingEntry *buckets[kEncodingBuckets];
 };
+
+// The whole run: options, the encoding index, every directory; returns the
+// exit status (0, 1 when a directory failed, 2 when memory ran out at start).
+int LorvaneMain(int argc, char **argv);
 
 // Index one directory: scan it, merge fonts.scale, write the index files.
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);

@@ -44,6 +44,12 @@ char *savePath(const char *path) {
   return saved->path;
 }
 
+// Releases a list from identifyEncodingFile that the table does not take.
+void freeNames(char **names) {
+  for (char **n = names; *n; n++) FontFree(*n);
+  FontFree(names);
+}
+
 struct DirCloser {
   void operator()(DIR *d) const { closedir(d); }
 };
@@ -101,20 +107,21 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
                    entry->d_name);
       continue;
     }
-    // encodings.dir holds one entry per line: a path with a newline in it
-    // would forge lines (and break the count), so such a file is left out.
+    std::memcpy(path + prefixLength, entry->d_name, nameLength + 1);
+    char **names = identifyEncodingFile(path);
+    if (!names) continue;  // not an encoding file: passed over silently
+    // encodings.dir holds one entry per line: the path of an encoding file
+    // with a newline in its name would forge lines (and break the count), so
+    // such a file is left out.
     if (std::memchr(entry->d_name, '\n', nameLength)) {
       std::fprintf(stderr, "%s: warning: filename `%s/%s' contains a newline, ignored\n", progName,
                    dirname, entry->d_name);
+      freeNames(names);
       continue;
     }
-    std::memcpy(path + prefixLength, entry->d_name, nameLength + 1);
-    char **names = identifyEncodingFile(path);
-    if (!names) continue;
     char *file = savePath(path);
     if (!file) {
-      for (char **n = names; *n; n++) FontFree(*n);
-      FontFree(names);
+      freeNames(names);
       std::fprintf(stderr, "%s: warning: out of memory.\n", progName);
       break;
     }

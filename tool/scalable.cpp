@@ -53,26 +53,46 @@ bool readCount(FILE *file) {
   return true;
 }
 
-// Opens fonts.scale without blocking on a FIFO and refuses what is not a
-// regular file, since a device could hand out entries without end.
-FILE *openScalable(const char *path) {
+// The null device under any name or link: compared by device number.
+bool isNullDevice(const struct stat &st) {
+  struct stat null;
+  return S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) &&
+         st.st_rdev == null.st_rdev;
+}
+
+enum class ScaleFile { Opened, HoldsNothing, Failed };
+
+// Opens fonts.scale without blocking on a FIFO.  A directory and the null
+// device open and give no count when read, so they hold nothing to merge and
+// are not read at all.  Any other file that is not a regular one is refused
+// with EINVAL: a FIFO could block the run and a device could hand out
+// entries without end.  Failed leaves the reason in errno.
+ScaleFile openScalable(const char *path, FILE **file) {
   int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return ScaleFile::Failed;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  int error = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (error == 0 && !S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode) || isNullDevice(st)) {
+      ::close(fd);
+      return ScaleFile::HoldsNothing;
+    }
+    error = EINVAL;
+  }
+  if (error != 0) {
     ::close(fd);
     errno = error;
-    return nullptr;
+    return ScaleFile::Failed;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  FILE *file = fdopen(fd, "r");
-  if (!file) {
-    int error = errno;
+  *file = fdopen(fd, "r");
+  if (!*file) {
+    error = errno;
     ::close(fd);
     errno = error;
+    return ScaleFile::Failed;
   }
-  return file;
+  return ScaleFile::Opened;
 }
 
 }  // namespace
@@ -120,11 +140,16 @@ bool LoadScalable(const char *dirname, FontTable *table) {
     std::fprintf(stderr, "%s%sfonts.scale: %s\n", dirname, slash, std::strerror(errno));
     return false;
   }
-  FILE *file = openScalable(path);
-  if (!file) {
-    if (errno == ENOENT) return true;
-    std::perror(path);
-    return false;
+  FILE *file = nullptr;
+  switch (openScalable(path, &file)) {
+    case ScaleFile::Opened:
+      break;
+    case ScaleFile::HoldsNothing:
+      return true;
+    case ScaleFile::Failed:
+      if (errno == ENOENT) return true;  // no fonts.scale: nothing to merge
+      std::perror(path);
+      return false;
   }
   ScalableResult result = ReadScalableEntries(file, table);
   std::fclose(file);

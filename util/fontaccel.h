@@ -2,7 +2,7 @@
 // font can be padded into a character-cell font.
 #pragma once
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 // True when every glyph fits one common cell (origin at the left, inside the
 // font's ascent and descent, one advance) but the glyphs do not fill it yet.

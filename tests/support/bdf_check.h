@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/fontstruct.h"
+#include "bitmap/bitmapfont.h"
 #include "tests/support/fontinfo_util.h"
 
 // Collects what is written to standard error (file descriptor 2) between

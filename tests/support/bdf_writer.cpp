@@ -60,8 +60,8 @@ std::string WriteBdf(const BdfFont &font) {
     line("ENCODING " + g.encoding);
     line("SWIDTH " + g.swidth);
     line("DWIDTH " + g.dwidth);
-    line("BBX " + std::to_string(g.width) + " " + std::to_string(g.height) + " " +
-         std::to_string(g.xOffset) + " " + std::to_string(g.yOffset));
+    line("BBX " + g.bbx.value_or(std::to_string(g.width) + " " + std::to_string(g.height) + " " +
+                                 std::to_string(g.xOffset) + " " + std::to_string(g.yOffset)));
     if (g.attributes) line("ATTRIBUTES " + *g.attributes);
     line("BITMAP");
     if (g.rows.empty()) {

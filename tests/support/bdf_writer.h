@@ -12,6 +12,9 @@ struct BdfGlyph {
   std::string swidth = "500 0";
   std::string dwidth = "8 0";
   int width = 8, height = 1, xOffset = 0, yOffset = 0;  // BBX
+  // The BBX line's numbers as written, in place of the four above (which
+  // still shape the default rows).
+  std::optional<std::string> bbx;
   std::optional<std::string> attributes;                // ATTRIBUTES digits
   // Row lines as written; empty: `height` rows of a pattern filling the box.
   std::vector<std::string> rows;

@@ -1,6 +1,5 @@
 // Compressed copies of test files, made with the system's gzip and compress
-// programs or with zlib directly, and a probe that tells whether this build
-// reads them yet.
+// programs or with zlib directly.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +9,6 @@
 // `tool` is "gzip" or "compress"; writes the compressed bytes of `in` to
 // `out`.  False when the program is missing or fails.
 bool CompressFile(const std::string &tool, const std::string &in, const std::string &out);
-
-// True when FontFileOpen decodes a small file with `suffix` (".gz" or ".Z")
-// made by the matching tool.
-bool FontFileReadsSuffix(const std::string &suffix);
 
 // `data` as a raw deflate body (no zlib or gzip framing) at `level`.
 std::string RawDeflate(const std::string &data, int level = 6);

@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tool/driver.h"
 #include "util/miscutil.h"
-
-int lorvane_main(int argc, char **argv);
 
 namespace {
 void reportCount() {
@@ -27,5 +26,5 @@ int main(int argc, char **argv) {
   const char *persistent = std::getenv("LORVANE_FAIL_ALLOC_PERSISTENT");
   FontAllocFailAt(n, persistent && *persistent == '1');
   std::atexit(reportCount);
-  return lorvane_main(argc, argv);
+  return LorvaneMain(argc, argv);
 }

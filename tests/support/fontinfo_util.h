@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 #include "fontfile/bufio.h"
 #include "tests/support/fontgen.h"
 

@@ -50,6 +50,16 @@ bool HaveProgram(const std::string &program) {
   return RunShell("command -v " + ShellQuote(program) + " >/dev/null 2>&1") == 0;
 }
 
+std::string MissingPrograms(std::initializer_list<std::string> programs) {
+  std::string missing;
+  for (const std::string &program : programs) {
+    if (HaveProgram(program)) continue;
+    std::string package = program == "compress" ? "ncompress" : program;
+    missing += (missing.empty() ? "" : ", ") + program + " (Debian package " + package + ")";
+  }
+  return missing.empty() ? "" : "not installed: " + missing;
+}
+
 std::string ShellQuote(const std::string &s) {
   std::string q = "'";
   for (char c : s) {

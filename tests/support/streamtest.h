@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "fontfile/bufio.h"
@@ -17,6 +18,10 @@ std::string NoiseSample(size_t size, uint32_t seed = 1);
 int RunShell(const std::string &command);
 // True when `program` is found on the PATH.
 bool HaveProgram(const std::string &program);
+// Empty when every one of `programs` is found on the PATH; otherwise the
+// reason a test that runs them cannot, naming each missing program and its
+// Debian package (scripts/deps installs them).
+std::string MissingPrograms(std::initializer_list<std::string> programs);
 // Quotes a path for the shell.
 std::string ShellQuote(const std::string &s);
 

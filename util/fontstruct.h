@@ -1,4 +1,7 @@
-// The records that the font readers fill and the rest of the tool reads.
+// The records that the font readers fill and the rest of the tool reads, and
+// the status codes of the font library.  Plain data, below every layer that
+// produces or consumes them: the accelerator flags, the renderer registry,
+// the readers and the driver.
 #pragma once
 
 #include <cstdint>
@@ -104,24 +107,4 @@ struct FontRec {
   FontUnloadFontProc unloadFont;
   FontUnloadGlyphsProc unloadGlyphs;
   void *fontPrivate;
-};
-
-struct BitmapExtra {
-  Atom *glyphNames;
-  int32_t *scalableWidths;
-  int32_t bitmapSizes[4];  // total bitmap bytes for row padding 1, 2, 4, 8
-  FontInfo info;           // over every glyph, encoded or not
-};
-
-// The private record of a bitmap font.
-struct BitmapFont {
-  uint32_t version;
-  int32_t charCount;
-  int32_t tableCount;
-  CharInfo *metrics;
-  xCharInfo *inkMetricsArray;
-  char *bitmaps;
-  CharInfo **encoding;
-  CharInfo *defaultGlyph;
-  BitmapExtra *extra;
 };

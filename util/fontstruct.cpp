@@ -1,4 +1,4 @@
-#include "bitmap/fontstruct.h"
+#include "util/fontstruct.h"
 
 #include "util/miscutil.h"
 
