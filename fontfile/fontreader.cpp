@@ -10,6 +10,20 @@ constexpr uint64_t kChunk = uint64_t{1} << 30;
 constexpr size_t kFirstBlock = 4096;
 }  // namespace
 
+bool FontReaderSkipPast(FontReader *r, unsigned char byte) {
+  for (;;) {
+    const unsigned char *bytes;
+    size_t held = FontReaderAhead(r, &bytes);
+    if (held == 0) return false;
+    const void *found = std::memchr(bytes, byte, held);
+    if (found) {
+      FontReaderConsume(r, static_cast<size_t>(static_cast<const unsigned char *>(found) - bytes) + 1);
+      return true;
+    }
+    FontReaderConsume(r, held);
+  }
+}
+
 uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
   unsigned char b[4] = {};
   for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));

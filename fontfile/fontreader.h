@@ -58,6 +58,13 @@ inline int FontReaderChar(FontReader *r) {
   return c;
 }
 
+// Gives back the character that the last FontReaderChar returned (not the
+// end of the data), so that the next read returns it again.  Only once.
+inline void FontReaderUnget(FontReader *r) {
+  BufFileUngetByte(r->file);
+  --r->position;
+}
+
 // The bytes buffered ahead, without taking them: their count, 0 (and
 // `ended` set) at the end of the data.  A reader looks at them where they
 // lie and takes what it used with FontReaderConsume; they stay in place
@@ -81,6 +88,10 @@ inline int FontReaderPeek(FontReader *r) {
   const unsigned char *b;
   return FontReaderAhead(r, &b) > 0 ? b[0] : BUFFILEEOF;
 }
+
+// Passes over the bytes up to and including the next `byte`, taking the
+// buffered bytes in bulk; false when the data ends first.
+bool FontReaderSkipPast(FontReader *r, unsigned char byte);
 
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
 inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {

@@ -51,7 +51,7 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
 
 // How reading the entries of a fonts.scale stream ended.
 enum class ScalableResult { Done, OutOfMemory, BadFormat };
-ScalableResult ReadScalableEntries(FILE *file, FontTable *table);
+ScalableResult ReadScalableEntries(BufFile *file, FontTable *table);
 
 // The encoding index.
 bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position);
