@@ -221,6 +221,8 @@ bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   // 0xFFFF (no glyph) reads the same in both byte orders, so the indexes
   // are compared as they lie; the loop has no early exit, so the compiler
   // compares whole vectors of them.
+  // 4 KiB of indexes a read, half a stream buffer: most reads are one copy
+  // from the stream's buffer, and a two-byte font's 65,536 codes take 32.
   uint16_t chunk[2048];
   unsigned missing = 0;
   for (uint64_t left = codes > 0 ? uint64_t{2} * static_cast<uint32_t>(codes) : 0; left > 0;) {

@@ -9,24 +9,35 @@
 namespace {
 int fdOf(BufFile *f) { return static_cast<int>(reinterpret_cast<intptr_t>(f->state)); }
 
-// Closed stream records kept for the next streams.  A run opens one font
-// after another, each a raw stream with at most one filter on it, and a
-// record (its buffer inline) is too large for the allocator's fast path:
-// taking and returning two records per font cost more than the rest of the
-// stream set-up.
-constexpr int kSpareFiles = 2;
-BufFile *spareFiles[kSpareFiles];
-int spareCount = 0;
-}  // namespace
+// The stream layer's one cache: records of closed streams, kept for the next
+// streams.  A run opens one font after another, each a raw stream with at
+// most one filter on it, and a record (its buffer inline) is far beyond the
+// allocator's small-block fast path, so taking and returning one per stream
+// costs more than the rest of a stream's set-up (bench/NOTES.md).  Two are
+// kept: a raw stream's and its filter's.  Taking a kept record counts as an
+// allocation request (FontAllocFromCache), so allocation failures reach the
+// same points whether a record was kept or not.
+constexpr int kKeptRecords = 2;
+BufFile *keptRecords[kKeptRecords];
+int keptCount = 0;
 
-void BufFileDropSpares() {
-  while (spareCount > 0) FontFree(spareFiles[--spareCount]);
+BufFile *takeRecord() {
+  if (keptCount == 0) return static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  if (!FontAllocFromCache(sizeof(BufFile))) return nullptr;
+  return keptRecords[--keptCount];
 }
+
+void keepRecord(BufFile *f) {
+  if (keptCount < kKeptRecords)
+    keptRecords[keptCount++] = f;
+  else
+    FontFree(f);
+}
+}  // namespace
 
 BufFile *BufFileCreate(void *state, BufFileFillProc fill, BufFileSkipProc skip,
                        BufFileCloseProc close) {
-  auto *f = spareCount > 0 ? spareFiles[--spareCount]
-                           : static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  BufFile *f = takeRecord();
   if (!f) return nullptr;
   f->state = state;
   f->fill = fill;
@@ -124,8 +135,5 @@ int BufFileSkipByFilling(BufFile *f, int count) {
 
 void BufFileClose(BufFile *f, int doClose) {
   f->close(f, doClose);
-  if (spareCount < kSpareFiles)
-    spareFiles[spareCount++] = f;
-  else
-    FontFree(f);
+  keepRecord(f);
 }

@@ -87,8 +87,6 @@ int BufFileRead(BufFile *f, char *buf, int count);
 inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }
 // Closes the stream; its record is kept for a later BufFileCreate.
 void BufFileClose(BufFile *f, int doClose);
-// Releases the kept records (tests that count allocations start from none).
-void BufFileDropSpares();
 
 // For the implementations of fill and skip.
 //

@@ -4,9 +4,12 @@
 #include <cstring>
 
 namespace {
-// BufFileRead and BufFileSkip take int counts: larger requests go in chunks.
+// BufFileRead and BufFileSkip take int counts: larger requests go in chunks
+// of 2^30, the largest power of two an int holds.
 constexpr uint64_t kChunk = uint64_t{1} << 30;
-// The first allocation of a block read; it doubles as the data arrives.
+// The first allocation of a block read; it doubles as the data arrives.  A
+// page: a font's string pool or a text block of a few lines fits at once,
+// and a false count costs at most this much before the data must back it.
 constexpr size_t kFirstBlock = 4096;
 }  // namespace
 

@@ -18,7 +18,7 @@ namespace {
 // and, unless the member ends in that call, copies its output into its
 // 32 KiB window at the end of it.  With an output buffer of twice the window,
 // most references stay inside the buffer and the window copy is paid for half
-// the bytes; with 8 KiB pieces both cost about 15% of the decoding time.
+// the bytes (bench/NOTES.md has what 8 KiB pieces cost).
 // Every call asks for Z_FINISH: a member that ends within the first buffer
 // (most fonts) then never allocates or fills a window at all.
 constexpr int kGzipBufSize = 2 * 32768;
@@ -122,20 +122,8 @@ static int BufCheckZipHeader(BufFile *in) {
   return 0;
 }
 
-// The state of the last closed stream, kept for the next push: most runs
-// open one font after another, and a spare spares each of them the
-// allocation of the state and of inflate's own state and their setup.
-static GzipFilterState *spareState = nullptr;
-
-// A state ready for a new member: the spare (inflate reset, its window kept
-// but unused until a member outgrows one buffer) or a new one.
-static GzipFilterState *takeState() {
-  if (GzipFilterState *x = spareState) {
-    spareState = nullptr;
-    if (inflateReset(&x->z) == Z_OK) return x;
-    inflateEnd(&x->z);
-    FontFree(x);
-  }
+// A state ready for a member; none when memory is short.
+static GzipFilterState *newState() {
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
   std::memset(&x->z, 0, sizeof(x->z));
@@ -144,40 +132,24 @@ static GzipFilterState *takeState() {
   x->z.opaque = Z_NULL;
   // Negative window bits: raw deflate with a 32 KiB window.
   if (inflateInit2(&x->z, -MAX_WBITS) != Z_OK) return nullptr;
+  x->status = Z_OK;
   return x.release();
 }
 
-static void releaseState(GzipFilterState *x) {
-  if (!spareState) {
-    spareState = x;
-    return;
-  }
+static void freeState(GzipFilterState *x) {
   inflateEnd(&x->z);
   FontFree(x);
 }
 
-void GzipFilterDropSpare() {
-  if (GzipFilterState *x = spareState) {
-    spareState = nullptr;
-    inflateEnd(&x->z);
-    FontFree(x);
-  }
-}
-
 BufFile *BufFilePushZIP(BufFile *source) {
-  GzipFilterState *x = takeState();
+  // The header first: data that is not gzip costs no allocation.
+  if (BufCheckZipHeader(source) != 0) return nullptr;
+  GzipFilterState *x = newState();
   if (!x) return nullptr;
   x->source = source;
-  x->status = Z_OK;
-  x->z.next_in = Z_NULL;
-  x->z.avail_in = 0;
-  if (BufCheckZipHeader(source) != 0) {
-    releaseState(x);
-    return nullptr;
-  }
   BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
-    releaseState(x);
+    freeState(x);
     return nullptr;
   }
   return f;
@@ -227,7 +199,7 @@ int BufZipFileSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count
 int BufZipFileClose(BufFile *f, int doClose) {
   auto *x = static_cast<GzipFilterState *>(f->state);
   BufFileClose(x->source, doClose);
-  releaseState(x);
+  freeState(x);
   return 1;
 }
 
