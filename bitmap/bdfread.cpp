@@ -1,13 +1,12 @@
 // BDF (Glyph Bitmap Distribution Format 2.1) fonts: a header, a property
-// section and a character section, one keyword line after another.  The
+// section and a character section, one keyword line after another.  Each
+// keyword has a handler that reads its line through bdfNextLine and takes it
+// apart with BdfTokens; all state of a read is in its BdfFileState.  The
 // whole font is read into a FontRec; the information reader keeps only its
 // FontInfo.
 #include "bitmap/bdfread.h"
 
 #include <climits>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "bitmap/bdfutils.h"
@@ -21,23 +20,59 @@
 
 namespace {
 
-// Counts declared by a file are believed only as far as the data backs
-// them: arrays start small and double as entries arrive, never beyond the
-// declared count.
-constexpr int64_t kFirstRoom = 64;
-
-int64_t nextRoom(int64_t room, int64_t needed, int64_t limit) {
-  int64_t next = room < kFirstRoom ? kFirstRoom : room * 2;
-  if (next < needed) next = needed;
-  return next < limit ? next : limit;
+// Reads the next line; true when it begins with `keyword`, with *tokens
+// then after the keyword.
+template <size_t N>
+bool keywordLine(BdfFileState &s, const char (&keyword)[N], BdfTokens *tokens) {
+  if (!bdfNextLine(s)) return false;
+  *tokens = BdfTokens(s.line);
+  return tokens->keyword(keyword);
+}
+template <size_t N>
+bool nextLineBegins(BdfFileState &s, const char (&keyword)[N]) {
+  return bdfNextLine(s) && s.line.startsWith(keyword);
 }
 
-// Does the full array of `count` entries of `size` bytes pass the allocation
-// wrappers' ceiling?  A count that could never be allocated is refused at
-// once, with the message its allocation would give.
-bool arrayFits(int64_t count, size_t size) {
-  return count >= 0 && static_cast<uint64_t>(count) <= kFontAllocLimit / size;
-}
+// Arrays filled one entry per line of the file.  Counts declared by a file
+// are believed only as far as the lines behind them: the arrays start small
+// and double as entries arrive, never beyond the declared count.  A count
+// whose arrays could never be allocated is refused at once, with the message
+// their allocation would give.
+template <class T>
+struct GrowingArray {
+  T *&data;
+  const char *failure;  // shows the declared count and `shown`
+  int shown;
+};
+
+struct Room {
+  int64_t limit;
+  int64_t room = 0;
+
+  template <class T>
+  bool fits(const BdfFileState &s, const GrowingArray<T> &a) const {
+    return static_cast<uint64_t>(limit) <= kFontAllocLimit / sizeof(T) ||
+           bdfFail(s, a.failure, static_cast<long long>(limit), a.shown);
+  }
+  template <class T>
+  bool grow(const BdfFileState &s, GrowingArray<T> a, int64_t next) const {
+    auto *p = static_cast<T *>(FontReallocArray(a.data, static_cast<size_t>(next), sizeof(T)));
+    if (p) a.data = p;
+    return p || bdfFail(s, a.failure, static_cast<long long>(limit), a.shown);
+  }
+  template <class... T>
+  bool reserve(const BdfFileState &s, int64_t index, GrowingArray<T>... arrays) {
+    if (index < room) return true;
+    if (room == 0 && !(fits(s, arrays) && ...)) return false;
+    constexpr int64_t kFirstRoom = 64;
+    int64_t next = room < kFirstRoom ? kFirstRoom : room * 2;
+    if (next < index + 1) next = index + 1;
+    if (next > limit) next = limit;
+    if (!(grow(s, arrays, next) && ...)) return false;
+    room = next;
+    return true;
+  }
+};
 
 int32_t truncToInt32(double v) {
   // Clamped: a value out of range (or not a number) has no int conversion.
@@ -58,634 +93,559 @@ int32_t addSaturated(int32_t a, int64_t b) {
 // Beyond a fixed 64 MiB a font may hold at most 8 bytes of bitmap per byte
 // read (a real font holds at most one byte per two hexadecimal digits, plus
 // row padding).
-bool bitmapBudgetAllows(int64_t held, int64_t request) {
-  int64_t allowance = static_cast<int64_t>(kFontAllocLimit) + 8 * bdfFileByteCount;
+bool bitmapBudgetAllows(const BdfFileState &s, int64_t held, int64_t request) {
+  int64_t allowance =
+      static_cast<int64_t>(kFontAllocLimit) + 8 * static_cast<int64_t>(s.in.position);
   return request <= allowance - held;
 }
 
-// The property arrays of the font being read, grown as properties arrive.
-struct PropArrays {
-  FontInfo *info;
-  int64_t room = 0;
-  int64_t limit;  // declared count + 6: the most that can ever be needed
+// ---- Header: STARTFONT, FONT, SIZE, FONTBOUNDINGBOX.
 
-  bool ensure(int64_t slot) {
-    if (slot < room) return true;
-    int64_t next = nextRoom(room, slot + 1, limit);
-    auto *strings = static_cast<char *>(
-        FontReallocArray(info->isStringProp, static_cast<size_t>(next), 1));
-    if (!strings) {
-      bdfError("Couldn't allocate stringProps (%lld*%d)\n", static_cast<long long>(limit), 4);
-      return false;
-    }
-    info->isStringProp = strings;
-    auto *props = static_cast<FontProp *>(
-        FontReallocArray(info->props, static_cast<size_t>(next), sizeof(FontProp)));
-    if (!props) {
-      bdfError("Couldn't allocate props (%lld*%d)\n", static_cast<long long>(limit), 8);
-      return false;
-    }
-    info->props = props;
-    room = next;
-    return true;
-  }
-};
-
-// Splits a property line into its first three white-space-separated words.
-int splitWords(const char *p, char (*words)[BdfLineBuffer], int max) {
-  int n = 0;
-  while (n < max) {
-    while (bdfIsSpace(static_cast<unsigned char>(*p))) ++p;
-    if (!*p) break;
-    size_t len = 0;
-    while (p[len] && !bdfIsSpace(static_cast<unsigned char>(p[len]))) ++len;
-    std::memcpy(words[n], p, len);  // len < BdfLineBuffer: it came from a line
-    words[n][len] = '\0';
-    p += len;
-    ++n;
-  }
-  return n;
-}
-
-// The glyph arrays of the font being read, grown as glyphs arrive.
-struct GlyphArrays {
-  BitmapFont *font;
-  int64_t room = 0;
-  int count;
-
-  bool ensure(int64_t index) {
-    if (index < room) return true;
-    int64_t next = nextRoom(room, index + 1, count);
-    auto n = static_cast<size_t>(next);
-    auto *metrics = static_cast<CharInfo *>(FontReallocArray(font->metrics, n, sizeof(CharInfo)));
-    if (!metrics) {
-      bdfError("Couldn't allocate pCI (%d*%d)\n", count, 16);
-      return false;
-    }
-    font->metrics = metrics;
-    if (BitmapExtra *extra = font->extra) {
-      auto *names = static_cast<Atom *>(FontReallocArray(extra->glyphNames, n, sizeof(Atom)));
-      if (!names) {
-        bdfError("Couldn't allocate glyphNames (%d*%d)\n", count, 4);
-        return false;
-      }
-      extra->glyphNames = names;
-      auto *widths =
-          static_cast<int32_t *>(FontReallocArray(extra->scalableWidths, n, sizeof(int32_t)));
-      if (!widths) {
-        bdfError("Couldn't allocate sWidth (%d *%d)\n", count, 4);
-        return false;
-      }
-      extra->scalableWidths = widths;
-    }
-    room = next;
-    return true;
-  }
-};
-
-// Rows of 256 glyph references by code, created on first use.  A reference
-// is the glyph's index + 1 (0: none): the glyph array still moves as it grows.
-struct RowTable {
-  int32_t *rows[256] = {};
-  ~RowTable() {
-    for (int32_t *row : rows) FontFree(row);
-  }
-};
-
-// ATTRIBUTES: four hexadecimal digits after the keyword and one separator.
-// Digits missing at the end of the line count as 0, as in bitmap rows.
-uint16_t parseAttributes(const char *line) {
-  const char *p = line + 10;
-  if (*p) ++p;
-  while (*p == ' ' || *p == '\t') ++p;
-  char digits[4];
-  for (char &d : digits) {
-    d = *p ? *p++ : '0';
-  }
-  return static_cast<uint16_t>((bdfHexByte(digits) << 8) | bdfHexByte(digits + 2));
-}
-
-// Values of the hexadecimal digits; -1 for every other byte.
-constexpr struct HexTable {
-  signed char value[256];
-  constexpr HexTable() : value() {
-    for (int c = 0; c < 256; c++)
-      value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
-                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                                 : -1);
-  }
-} hexTable;
-
-// One byte of a row from digits a and b; bdfHexByte reports bad characters.
-inline unsigned char rowByte(char a, char b) {
-  int hi = hexTable.value[static_cast<unsigned char>(a)];
-  int lo = hexTable.value[static_cast<unsigned char>(b)];
-  if ((hi | lo) >= 0) return static_cast<unsigned char>(hi << 4 | lo);
-  const char pair[2] = {a, b};
-  return bdfHexByte(pair);
-}
-
-}  // namespace
-
-int bdfReadHeader(BufFile *file, BdfFileState *state) {
-  char line[BdfLineBuffer];
-  char word[BdfLineBuffer];
-  if (!bdfGetLine(file, line, sizeof line) || std::sscanf(line, "STARTFONT %1023s", word) != 1 ||
-      std::strcmp(word, "2.1") != 0) {
-    bdfError("bad 'STARTFONT'\n");
-    return 0;
-  }
-  if (!bdfGetLine(file, line, sizeof line) ||
-      std::sscanf(line, "FONT %1023[^\n]", state->headerFontName) != 1) {
-    bdfError("bad 'FONT'\n");
-    return 0;
-  }
-  if (!bdfGetLine(file, line, sizeof line) || !bdfBegins(line, "SIZE")) {
-    bdfError("missing 'SIZE'\n");
-    return 0;
-  }
-  if (std::sscanf(line, "SIZE %f%d%d", &state->pointSize, &state->xResolution,
-                  &state->yResolution) != 3) {
-    bdfError("bad 'SIZE'\n");
-    return 0;
-  }
+bool readHeader(BdfFileState &s) {
+  BdfTokens t;
+  const bool started = keywordLine(s, "STARTFONT", &t);
+  const BdfText version = started ? t.word() : BdfText{};
+  if (version.size() != 3 || std::memcmp(version.begin, "2.1", 3) != 0)
+    return bdfFail(s, "bad 'STARTFONT'\n");
+  const bool named = keywordLine(s, "FONT", &t);
+  if (named) t.skipSpace();
+  if (!named || t.p == t.end) return bdfFail(s, "bad 'FONT'\n");
+  std::memcpy(s.headerFontName, t.p, static_cast<size_t>(t.end - t.p));  // a line fits
+  if (!keywordLine(s, "SIZE", &t)) return bdfFail(s, "missing 'SIZE'\n");
+  if (!t.real(&s.pointSize) || !t.integer(&s.xResolution) || !t.integer(&s.yResolution))
+    return bdfFail(s, "bad 'SIZE'\n");
   // Written so that a point size that is not a number fails too.
-  if (!(state->pointSize >= 1.0f) || state->xResolution < 1 || state->yResolution < 1) {
-    bdfError("SIZE values must be > 0\n");
-    return 0;
-  }
-  if (!bdfGetLine(file, line, sizeof line) || !bdfBegins(line, "FONTBOUNDINGBOX")) {
-    bdfError("missing 'FONTBOUNDINGBOX'\n");
-    return 0;
-  }
-  return 1;
+  if (!(s.pointSize >= 1.0f) || s.xResolution < 1 || s.yResolution < 1)
+    return bdfFail(s, "SIZE values must be > 0\n");
+  if (!nextLineBegins(s, "FONTBOUNDINGBOX")) return bdfFail(s, "missing 'FONTBOUNDINGBOX'\n");
+  return true;
 }
 
-namespace {
+// ---- Properties: STARTPROPERTIES, the property lines, ENDPROPERTIES.
 
-int readPropertyLines(BufFile *file, FontRec *font, BdfFileState *state) {
-  FontInfo &info = font->info;
-  char line[BdfLineBuffer];
-  if (!bdfGetLine(file, line, sizeof line) || !bdfBegins(line, "STARTPROPERTIES")) {
-    bdfError("missing 'STARTPROPERTIES'\n");
-    return 0;
-  }
-  int count;
-  if (std::sscanf(line, "STARTPROPERTIES %d", &count) != 1) {
-    bdfError("bad 'STARTPROPERTIES'\n");
-    return 0;
-  }
-  // Room for every kept property and the at most 8 added ones (FONT_ASCENT
-  // and FONT_DESCENT must be among the declared ones and are not kept).  A
-  // count below 0 reads no lines, like 0.
-  PropArrays arrays{&info, 0, (count > 0 ? int64_t{count} : 0) + 6};
-  if (!arrayFits(arrays.limit, 1)) {
-    bdfError("Couldn't allocate stringProps (%lld*%d)\n", static_cast<long long>(arrays.limit), 4);
-    return 0;
-  }
-  if (!arrayFits(arrays.limit, sizeof(FontProp))) {
-    bdfError("Couldn't allocate props (%lld*%d)\n", static_cast<long long>(arrays.limit), 8);
-    return 0;
-  }
-  if (!arrays.ensure(0)) return 0;
+// One property line into slot `slot`: a name and an integer, or a name and a
+// quoted string (which may hold blanks).
+bool readProperty(BdfFileState &s, FontInfo &info, int slot) {
+  BdfTokens t(s.line);
+  const BdfText name = t.word(), value = t.word(), third = t.word();
+  if (value.size() == 0)
+    return bdfFail(s, "missing '%.*s' parameter value\n", static_cast<int>(name.size()),
+                   name.begin);
+  FontProp &prop = info.props[slot];
+  const bool isString = *value.begin == '"';
+  if (isString) {
+    // The value starts one character after the name.
+    Atom atom = bdfGetPropertyValue(s, {name.end + 1, s.line.end});
+    if (!atom) return false;
+    prop.value = static_cast<int32_t>(atom);
+  } else if (third.size() != 0 || !bdfIntegerValue(value, &prop.value))
+    return bdfFail(s, "invalid '%.*s' parameter value\n", static_cast<int>(name.size()),
+                   name.begin);
+  prop.name = bdfForceMakeAtom(name);
+  if (!prop.name) return bdfFail(s, "Empty property name.\n");
+  info.isStringProp[slot] = isString;
+  return true;
+}
 
-  int slot = 0;
-  char words[3][BdfLineBuffer];
-  for (int i = 0; i < count; i++) {
-    if (!bdfGetLine(file, line, sizeof line) || bdfBegins(line, "ENDPROPERTIES")) {
-      bdfError("\"STARTPROPERTIES %d\" followed by only %d properties\n", count, i);
-      return 0;
-    }
-    if (!arrays.ensure(slot)) return 0;
-    const char *text = line;
-    while (bdfIsSpace(static_cast<unsigned char>(*text))) ++text;
-    int n = splitWords(text, words, 3);
-    if (n < 2) {
-      bdfError("missing '%s' parameter value\n", n ? words[0] : "");
-      return 0;
-    }
-    FontProp &prop = info.props[slot];
-    char isString;
-    if (words[1][0] == '"') {
-      isString = 1;
-      Atom value = bdfGetPropertyValue(text + std::strlen(words[0]) + 1);
-      if (!value) return 0;
-      prop.value = static_cast<int32_t>(value);
-    } else if (n == 2 && bdfIsInteger(words[1])) {
-      isString = 0;
-      prop.value = static_cast<int32_t>(std::strtol(words[1], nullptr, 10));
-    } else {
-      bdfError("invalid '%s' parameter value\n", words[0]);
-      return 0;
-    }
-    prop.name = bdfForceMakeAtom(words[0]);
-    if (!prop.name) {
-      bdfError("Empty property name.\n");
-      return 0;
-    }
-    info.isStringProp[slot] = isString;
-    if (!bdfSpecialProperty(font, &prop, isString, state)) ++slot;
-  }
-  if (!bdfGetLine(file, line, sizeof line) || !bdfBegins(line, "ENDPROPERTIES")) {
-    bdfError("missing 'ENDPROPERTIES'\n");
-    return 0;
-  }
-  if (!state->sawFontAscent || !state->sawFontDescent) {
-    bdfError("missing 'FONT_ASCENT' or 'FONT_DESCENT' properties\n");
-    return 0;
-  }
-  if (auto *bf = static_cast<BitmapFont *>(font->fontPrivate); bf && bf->extra) {
-    bf->extra->info.fontAscent = info.fontAscent;
-    bf->extra->info.fontDescent = info.fontDescent;
-  }
-
-  auto add = [&](int &ref, const char *name, char isString, int32_t value) {
+// The properties that later steps need and the file may lack, each into the
+// next slot (`reserve` makes room).  WEIGHT, X_HEIGHT and QUAD_WIDTH are
+// placeholders (-1) until the glyphs are known.
+template <class Reserve>
+bool addMissingProperties(BdfFileState &s, FontInfo &info, int &slot, Reserve reserve) {
+  auto add = [&](int &ref, const char *name, bool isString, int32_t value) {
     if (ref >= 0) return true;
-    if (!arrays.ensure(slot)) return false;
-    info.props[slot].name = bdfForceMakeAtom(name);
-    info.props[slot].value = value;
+    if (!reserve(slot)) return false;
+    info.props[slot] = {MakeAtom(name, static_cast<unsigned>(std::strlen(name)), 1), value};
     info.isStringProp[slot] = isString;
     ref = slot++;
     return true;
   };
-  bool ok = add(state->pointSizeProp, "POINT_SIZE", 0,
-                truncToInt32(static_cast<double>(state->pointSize) * 10.0)) &&
-            add(state->fontNameProp, "FONT", 1,
-                static_cast<int32_t>(bdfForceMakeAtom(state->headerFontName))) &&
-            add(state->weightProp, "WEIGHT", 0, -1);
-  if (ok && state->xResolution == state->yResolution)
-    ok = add(state->resolutionProp, "RESOLUTION", 0,
-             truncToInt32(state->xResolution * 100.0 / 72.27));
-  ok = ok && add(state->xResolutionProp, "RESOLUTION_X", 0, state->xResolution) &&
-       add(state->yResolutionProp, "RESOLUTION_Y", 0, state->yResolution) &&
-       add(state->xHeightProp, "X_HEIGHT", 0, -1) &&
-       add(state->quadWidthProp, "QUAD_WIDTH", 0, -1);
-  if (!ok) return 0;
-  info.propCount = slot;
-  return 1;
+  // Each value is computed (its atom made) only when the one before was added.
+  if (!add(s.pointSizeProp, "POINT_SIZE", false,
+           truncToInt32(static_cast<double>(s.pointSize) * 10.0)) ||
+      !add(s.fontNameProp, "FONT", true,
+           static_cast<int32_t>(
+               bdfForceMakeAtom({s.headerFontName, std::strchr(s.headerFontName, 0)}))) ||
+      !add(s.weightProp, "WEIGHT", false, -1))
+    return false;
+  if (s.xResolution == s.yResolution &&
+      !add(s.resolutionProp, "RESOLUTION", false, truncToInt32(s.xResolution * 100.0 / 72.27)))
+    return false;
+  return add(s.xResolutionProp, "RESOLUTION_X", false, s.xResolution) &&
+         add(s.yResolutionProp, "RESOLUTION_Y", false, s.yResolution) &&
+         add(s.xHeightProp, "X_HEIGHT", false, -1) && add(s.quadWidthProp, "QUAD_WIDTH", false, -1);
 }
 
-}  // namespace
+bool readPropertyLines(BdfFileState &s, FontRec *font) {
+  FontInfo &info = font->info;
+  BdfTokens t;
+  if (!keywordLine(s, "STARTPROPERTIES", &t)) return bdfFail(s, "missing 'STARTPROPERTIES'\n");
+  int32_t count;
+  if (!t.integer(&count)) return bdfFail(s, "bad 'STARTPROPERTIES'\n");
+  // Room for every kept property and the at most 8 added ones (FONT_ASCENT
+  // and FONT_DESCENT must be among the declared ones and are not kept).  A
+  // count below 0 reads no lines, like 0.
+  Room room{(count > 0 ? int64_t{count} : 0) + 6};
+  auto reserve = [&](int64_t slot) {
+    return room.reserve(
+        s, slot,
+        GrowingArray<char>{info.isStringProp, "Couldn't allocate stringProps (%lld*%d)\n", 4},
+        GrowingArray<FontProp>{info.props, "Couldn't allocate props (%lld*%d)\n", 8});
+  };
+  if (!reserve(0)) return false;
+  int slot = 0;
+  for (int i = 0; i < count; i++) {
+    if (!bdfNextLine(s) || s.line.startsWith("ENDPROPERTIES"))
+      return bdfFail(s, "\"STARTPROPERTIES %d\" followed by only %d properties\n", count, i);
+    if (!reserve(slot) || !readProperty(s, info, slot)) return false;
+    if (!bdfSpecialProperty(s, &info, slot)) ++slot;
+  }
+  if (!nextLineBegins(s, "ENDPROPERTIES")) return bdfFail(s, "missing 'ENDPROPERTIES'\n");
+  if (!s.sawFontAscent || !s.sawFontDescent)
+    return bdfFail(s, "missing 'FONT_ASCENT' or 'FONT_DESCENT' properties\n");
+  if (auto *bf = static_cast<BitmapFont *>(font->fontPrivate); bf && bf->extra) {
+    bf->extra->info.fontAscent = info.fontAscent;
+    bf->extra->info.fontDescent = info.fontDescent;
+  }
+  if (!addMissingProperties(s, info, slot, reserve)) return false;
+  info.propCount = slot;
+  return true;
+}
 
-int bdfReadProperties(BufFile *file, FontRec *font, BdfFileState *state) {
+// The property arrays belong to the font's information; none on failure.
+bool readProperties(BdfFileState &s, FontRec *font) {
   font->info.props = nullptr;
   font->info.isStringProp = nullptr;
   font->info.propCount = 0;
-  if (readPropertyLines(file, font, state)) return 1;
+  if (readPropertyLines(s, font)) return true;
   FontInfoFreeProps(&font->info);
-  return 0;
+  return false;
 }
 
-int bdfReadBitmap(CharInfo *ci, BufFile *file, int bit, int byte, int glyph, int scan,
-                  int32_t *sizes, BdfFileState *state) {
-  // The box is the one the 16-bit metrics hold.  Offsets that wrapped round
-  // leave its size alone; when only one edge of a box wrapped, its width or
-  // height is the BBX line's give or take a multiple of 65536, and may be 0
-  // or negative: the glyph then takes the lines and gets the byte counts
-  // that such a size gives, whatever the BBX line said.
-  const int w = int{ci->metrics.rightBearing} - ci->metrics.leftBearing;
-  const int h = int{ci->metrics.ascent} + ci->metrics.descent;
-  const int64_t bytesPerRow = BitmapBytesPerRow(w, glyph);
-  const int64_t size = h * bytesPerRow;
-  // Only a box of positive width and height has bytes to store; the other
-  // sizes store none, so their count can agree with h x bytesPerRow only
-  // when that is 0.
-  const bool stores = h > 0 && bytesPerRow > 0;
-  // Refused where memory is at stake: a bitmap past the allocation ceiling
-  // or the font's budget.  Its rows are still read and checked as if kept,
-  // only not stored, so that the glyph's lines are consumed (the next glyph
-  // is found where it lies) and its messages are the same.
-  const bool refused = stores && (size > static_cast<int64_t>(kFontAllocLimit) ||
-                                  (state && !bitmapBudgetAllows(state->bitmapBytes, size)));
+// ---- Glyph bitmaps.
+
+// Row `r` of `g`: the digits of the row's pixels (an odd count reads as if
+// a 0 followed).  Without bits (a bitmap that is not kept) they are only
+// checked; with them, bits past the width are cleared and missing digits
+// and the padding give zero bytes.
+void storeRow(const BdfFileState &s, const GlyphBitmap &g, int r) {
+  const char *digits = s.line.begin;
+  const int length = static_cast<int>(s.line.size());
+  const int bytes = (g.width + 7) / 8;
+  const int supplied = (length + 1) / 2;
+  const int take = supplied < bytes ? supplied : bytes;
+  unsigned char *out = g.bits ? g.row(r) : nullptr;
+  for (int i = 0; i < take; i++) {
+    const unsigned char byte =
+        bdfHexByte(s, digits[2 * i], 2 * i + 1 < length ? digits[2 * i + 1] : '0');
+    if (out) out[i] = byte;
+  }
+  if (!out) return;
+  if (take == bytes && (g.width & 7))
+    out[take - 1] &= static_cast<unsigned char>(0xFF << (8 - (g.width & 7)));
+  if (take < g.stride) std::memset(out + take, 0, static_cast<size_t>(g.stride - take));
+}
+
+// The rows of `g` and the glyph's ENDCHAR line: true when that was found.  A
+// glyph without pixels passes its row lines over, and its ENDCHAR may come
+// early; a negative width takes its rows but gives no bytes.  A missing
+// ENDCHAR takes what follows as rows.
+bool readRows(BdfFileState &s, const GlyphBitmap &g) {
+  bool have = false;
+  for (int r = 0; r < g.rows; r++) {
+    if (!bdfNextLine(s)) return false;
+    have = true;
+    if (g.width == 0) {
+      if (s.line.startsWith("ENDCHAR")) break;
+      continue;
+    }
+    if (s.line.size() & 1) bdfError(s, "odd number of characters in hex encoding\n");
+    if (g.width > 0) storeRow(s, g, r);
+  }
+  if (!have || !s.line.startsWith("ENDCHAR")) have = bdfNextLine(s);
+  return have && s.line.startsWith("ENDCHAR");
+}
+
+// Reads the bitmap of glyph `ci`, whose metrics are set, laid out as the
+// read asks; `sizes` (none or the extra's bitmapSizes) totals the bytes at
+// each padding.  The box is the one the 16-bit metrics hold: offsets that
+// wrapped round leave its size alone, an edge that wrapped alone makes the
+// width or height 65536 off, perhaps 0 or negative, and the glyph then takes
+// the lines and byte counts that such a box gives.
+bool bdfReadBitmap(BdfFileState &s, CharInfo *ci, int32_t *sizes) {
+  GlyphBitmap g = GlyphBitmapOf(ci->metrics, s.layout.pad, nullptr);
+  const int64_t due = g.rows * g.stride;
+  // Only a box with pixels and rows stores bytes.  Refused where memory is
+  // at stake, past the allocation ceiling or the font's budget: its rows are
+  // still read and checked, only not stored, so that the next glyph is found
+  // where it lies and the messages are the same.
+  const bool stores = !g.empty();
+  const bool refused = stores && (due > static_cast<int64_t>(kFontAllocLimit) ||
+                                  !bitmapBudgetAllows(s, s.bitmapBytes, due));
   FontPtr<unsigned char> bits;
   if (stores && !refused) {
-    bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size))));
-    if (!bits) return 0;  // out of memory: the glyph's lines are left unread
+    bits.reset(static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(due))));
+    if (!bits) return false;  // out of memory: the glyph's lines are left unread
   }
+  g.bits = bits.get();
   if (sizes && !refused) {
     static const int pads[4] = {1, 2, 4, 8};
-    for (int i = 0; i < 4; i++) sizes[i] = addSaturated(sizes[i], h * BitmapBytesPerRow(w, pads[i]));
+    for (int i = 0; i < 4; i++)
+      sizes[i] = addSaturated(sizes[i], g.rows * BitmapBytesPerRow(g.width, pads[i]));
   }
-
-  // The digits of a row give (w + 7) / 8 bytes; none for a negative width.
-  const int digitsBytes = w > 0 ? (w + 7) / 8 : 0;
-  const unsigned char lastMask = (w & 7) ? static_cast<unsigned char>(0xFF << (8 - (w & 7))) : 0xFF;
-  char line[BdfLineBuffer];
-  char *last = nullptr;
-  bool eof = false;
-  int64_t stored = 0;
-  unsigned char *out = bits.get();
-  for (int row = 0; row < h; row++) {
-    int length;
-    last = bdfGetLineLength(file, line, sizeof line, &length);
-    if (!last) {
-      eof = true;
-      break;
-    }
-    if (w == 0) {
-      if (bdfBegins(line, "ENDCHAR")) break;
-      continue;
-    }
-    // The text ends at a NUL byte from the file; rows are short, so a plain
-    // loop beats a library call.
-    for (int k = 0; k < length; k++)
-      if (!line[k]) {
-        length = k;
-        break;
-      }
-    if (length & 1) {
-      bdfError("odd number of characters in hex encoding\n");
-      // An odd row reads as if a digit 0 followed it; the line holds at
-      // most 1023 characters, so the digit fits where its NUL was.
-      line[length++] = '0';
-    }
-    if (w < 0) continue;  // the row gives no bytes
-    const int supplied = length / 2;
-    const int take = supplied < digitsBytes ? supplied : digitsBytes;
-    stored += bytesPerRow;
-    if (refused) {
-      // Only the messages about the digits that would be stored.
-      for (int i = 0; i < take; i++) rowByte(line[2 * i], line[2 * i + 1]);
-      continue;
-    }
-    for (int i = 0; i < take; i++) out[i] = rowByte(line[2 * i], line[2 * i + 1]);
-    if (take == digitsBytes) out[take - 1] &= lastMask;
-    if (take < bytesPerRow) std::memset(out + take, 0, static_cast<size_t>(bytesPerRow - take));
-    out += bytesPerRow;
-  }
-  if (!eof && (!last || !bdfBegins(last, "ENDCHAR"))) last = bdfGetLine(file, line, sizeof line);
-  if (!last || !bdfBegins(last, "ENDCHAR")) {
-    bdfError("missing 'ENDCHAR'\n");
-    return 0;
-  }
-  if (stored != size) {
-    bdfError("bytes != rows * bytes_per_row (%lld != %d * %lld)\n", static_cast<long long>(stored),
-             h, static_cast<long long>(bytesPerRow));
-    return 0;
-  }
-  if (refused) return 0;
-  if (bits) {
-    if (bit == 0) BitOrderInvert(bits.get(), size);
-    if (bit != byte) {
-      if (scan == 2)
-        TwoByteSwap(bits.get(), size);
-      else if (scan == 4)
-        FourByteSwap(bits.get(), size);
-    }
-    if (state) state->bitmapBytes += size;
-  }
+  if (!readRows(s, g)) return bdfFail(s, "missing 'ENDCHAR'\n");
+  const int64_t stored = stores ? due : 0;
+  if (stored != due)
+    return bdfFail(s, "bytes != rows * bytes_per_row (%lld != %d * %lld)\n",
+                   static_cast<long long>(stored), g.rows, static_cast<long long>(g.stride));
+  if (!bits) return !refused;
+  const BdfLayout &l = s.layout;
+  if (l.bit == 0) BitOrderInvert(bits.get(), due);
+  if (l.bit != l.byte && l.scan == 2) TwoByteSwap(bits.get(), due);
+  if (l.bit != l.byte && l.scan == 4) FourByteSwap(bits.get(), due);
+  s.bitmapBytes += due;
   ci->bits = bits.release();
-  return 1;
+  return true;
 }
 
-int bdfSkipBitmap(BufFile *file, int height) {
-  char line[BdfLineBuffer];
-  char *last = nullptr;
+// Passes over the rows and ENDCHAR line of a glyph that is not kept.
+bool bdfSkipBitmap(BdfFileState &s, int height) {
+  bool have = false;
   int64_t reads = 0;
   for (int64_t i = 0; i <= height; i++) {
-    last = bdfGetLine(file, line, sizeof line);
+    have = bdfNextLine(s);
     ++reads;
-    if (!last || bdfBegins(last, "ENDCHAR")) break;
+    if (!have || s.line.startsWith("ENDCHAR")) break;
   }
-  if (reads > 1 && last && !bdfBegins(last, "ENDCHAR")) {
-    bdfError("Error in bitmap, missing 'ENDCHAR'\n");
-    return 0;
-  }
-  return 1;
+  if (reads > 1 && have && !s.line.startsWith("ENDCHAR"))
+    return bdfFail(s, "Error in bitmap, missing 'ENDCHAR'\n");
+  return true;
 }
 
-int bdfReadCharacters(BufFile *file, FontRec *font, BdfFileState *state, int bit, int byte,
-                      int glyph, int scan) {
-  auto *bf = static_cast<BitmapFont *>(font->fontPrivate);
-  BitmapExtra *extra = bf->extra;
+// ---- Characters: CHARS, one STARTCHAR ... ENDCHAR block per glyph, ENDFONT.
+
+// What the keyword lines of one glyph block give.
+struct GlyphLines {
+  char name[100];  // at most 99 characters of the name are kept
+  int32_t code, scalableWidth, advance;
+  int32_t width, height, x, y;  // BBX
+  uint16_t attributes;
+};
+
+// The section's glyph arrays, its codes and counters.  Rows of 256 glyph
+// references by code are created on first use; a reference is the glyph's
+// index + 1 (0: none), as the glyph array still moves as it grows.
+struct CharSection {
+  BitmapFont *bf;
+  Room room;
+  int32_t *rows[256] = {};
+  int count = 0, read = 0;
+  int64_t skipped = 0, encoded = 0;
+
+  explicit CharSection(BitmapFont *font) : bf(font), room{0} {}
+  ~CharSection() {
+    for (int32_t *row : rows) FontFree(row);
+  }
+  bool reserve(const BdfFileState &s) {
+    GrowingArray<CharInfo> metrics{bf->metrics, "Couldn't allocate pCI (%lld*%d)\n", 16};
+    if (!bf->extra) return room.reserve(s, read, metrics);
+    return room.reserve(
+        s, read, metrics,
+        GrowingArray<Atom>{bf->extra->glyphNames, "Couldn't allocate glyphNames (%lld*%d)\n", 4},
+        GrowingArray<int32_t>{bf->extra->scalableWidths, "Couldn't allocate sWidth (%lld *%d)\n",
+                              4});
+  }
+};
+
+bool readStartChar(BdfFileState &s, GlyphLines &g) {
+  BdfTokens t(s.line);
+  t.keyword("STARTCHAR");
+  BdfText name = t.word();
+  if (name.size() == 0) return bdfFail(s, "bad character name in BDF file\n");
+  const size_t n = name.size() < sizeof g.name ? name.size() : sizeof g.name - 1;
+  std::memcpy(g.name, name.begin, n);
+  g.name[n] = '\0';
+  return true;
+}
+
+// ENCODING: a code, or -1 and an optional code in its place.
+bool readEncoding(BdfFileState &s, GlyphLines &g) {
+  BdfTokens t;
+  int32_t enc[2];
+  const int n = keywordLine(s, "ENCODING", &t) ? t.integers(enc, 2) : 0;
+  if (n < 1) return bdfFail(s, "bad 'ENCODING' in BDF file\n");
+  if (enc[0] < -1 || (n == 2 && enc[0] == -1 && enc[1] < -1))
+    return bdfFail(s, "bad ENCODING value");
+  g.code = n == 2 && enc[0] == -1 ? enc[1] : enc[0];
+  return true;
+}
+
+// SWIDTH and DWIDTH: an x value and a y value that must be 0.
+template <size_t N>
+bool readWidth(BdfFileState &s, const char (&keyword)[N], int32_t *x, const char *bad,
+               const char *notZero) {
+  BdfTokens t;
+  int32_t v[2];
+  if (!keywordLine(s, keyword, &t) || t.integers(v, 2) != 2) return bdfFail(s, "%s", bad);
+  if (v[1] != 0) return bdfFail(s, "%s", notZero);
+  *x = v[0];
+  return true;
+}
+
+bool readBox(BdfFileState &s, GlyphLines &g) {
+  BdfTokens t;
+  int32_t v[4];
+  if (!keywordLine(s, "BBX", &t) || t.integers(v, 4) != 4) return bdfFail(s, "bad 'BBX'\n");
+  g.width = v[0], g.height = v[1], g.x = v[2], g.y = v[3];
+  if (g.width < 0 || g.height < 0)
+    return bdfFail(s, "character '%s' has a negative sized bitmap, %dx%d\n", g.name, g.width,
+                   g.height);
+  return true;
+}
+
+// The optional ATTRIBUTES line (four hexadecimal digits after the keyword
+// and one separator; missing ones count as 0), then BITMAP.
+bool readAttributesAndBitmap(BdfFileState &s, GlyphLines &g) {
+  g.attributes = 0;
+  bool have = bdfNextLine(s);
+  if (have && s.line.startsWith("ATTRIBUTES")) {
+    const char *p = s.line.begin + 10, *end = s.line.end;
+    if (p < end) ++p;
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    char d[4];
+    for (char &c : d) c = p < end ? *p++ : '0';
+    const unsigned high = bdfHexByte(s, d[0], d[1]);
+    g.attributes = static_cast<uint16_t>(high << 8 | bdfHexByte(s, d[2], d[3]));
+    have = bdfNextLine(s);
+  }
+  if (!have || !s.line.startsWith("BITMAP")) return bdfFail(s, "missing 'BITMAP'\n");
+  return true;
+}
+
+// Enters the glyph about to be filled under its code; `skip` is set for an
+// unencoded glyph that is not kept (only with glyph names are they kept).
+bool placeGlyph(BdfFileState &s, FontInfo &fi, CharSection &cs, const GlyphLines &g, bool *skip) {
+  *skip = false;
+  if (g.code == -1) {
+    *skip = !cs.bf->extra;
+    return true;
+  }
+  if (g.code > 65535) {
+    bdfError(s, "char '%s' has encoding too large (%d)\n", g.name, g.code);
+    return true;
+  }
+  const int row = g.code >> 8, col = g.code & 0xFF;
+  if (row < fi.firstRow) fi.firstRow = static_cast<uint16_t>(row);
+  if (row > fi.lastRow) fi.lastRow = static_cast<uint16_t>(row);
+  if (col < fi.firstCol) fi.firstCol = static_cast<uint16_t>(col);
+  if (col > fi.lastCol) fi.lastCol = static_cast<uint16_t>(col);
+  if (!cs.rows[row]) {
+    cs.rows[row] = static_cast<int32_t *>(FontAllocArray(256, sizeof(int32_t)));
+    if (!cs.rows[row])
+      return bdfFail(s, "Couldn't allocate row %d of encoding (%d*%d)\n", row, 256, 4);
+    std::memset(cs.rows[row], 0, 256 * sizeof(int32_t));
+  }
+  cs.rows[row][col] = cs.read + 1;
+  ++cs.encoded;
+  return true;
+}
+
+// Digits and x give the font's QUAD_WIDTH and X_HEIGHT.
+void noteStatistics(BdfFileState &s, const GlyphLines &g) {
+  if (!g.name[0] || g.name[1]) return;
+  if (g.name[0] >= '0' && g.name[0] <= '9') {
+    s.digitCount++;
+    s.digitWidthSum += g.advance;
+  } else if (g.name[0] == 'x') {
+    int64_t top = int64_t{g.height} + g.y;
+    s.xGlyphHeight = static_cast<int32_t>(top > 0 ? top : g.height);
+  }
+}
+
+// Fills the next glyph record and reads its bitmap.  The metrics keep the
+// low 16 bits of each value; the bitmap is read for the box that they
+// describe, so metrics and bitmap agree.
+void keepGlyph(BdfFileState &s, CharSection &cs, const GlyphLines &g) {
+  const int64_t lb = g.x, rb = int64_t{g.x} + g.width, ascent = int64_t{g.height} + g.y,
+                descent = -int64_t{g.y};
+  CharInfo *ci = &cs.bf->metrics[cs.read];
+  ci->metrics = {static_cast<int16_t>(lb),        static_cast<int16_t>(rb),
+                 static_cast<int16_t>(g.advance), static_cast<int16_t>(ascent),
+                 static_cast<int16_t>(descent),   g.attributes};
+  ci->bits = nullptr;
+  cs.bf->charCount = ++cs.read;
+  bdfReadBitmap(s, ci, cs.bf->extra ? cs.bf->extra->bitmapSizes : nullptr);
+}
+
+// One glyph block, from its STARTCHAR line (just read) to its ENDCHAR.
+bool readGlyph(BdfFileState &s, FontInfo &fi, CharSection &cs) {
+  GlyphLines g;
+  if (!readStartChar(s, g) || !cs.reserve(s)) return false;
+  BitmapExtra *extra = cs.bf->extra;
   if (extra)
-    for (int32_t &s : extra->bitmapSizes) s = 0;
-  RowTable rowTable;
-  bf->metrics = nullptr;
-
-  char line[BdfLineBuffer];
-  int count;
-  if (!bdfGetLine(file, line, sizeof line) || std::sscanf(line, "CHARS %d", &count) != 1) {
-    bdfError("bad 'CHARS' in bdf file\n");
-    return 0;
+    extra->glyphNames[cs.read] = MakeAtom(g.name, static_cast<unsigned>(std::strlen(g.name)), 1);
+  bool skip;
+  if (!readEncoding(s, g) || !placeGlyph(s, fi, cs, g, &skip)) return false;
+  if (!readWidth(s, "SWIDTH", &g.scalableWidth, "bad 'SWIDTH'\n", "SWIDTH y value must be zero\n"))
+    return false;
+  if (extra) extra->scalableWidths[cs.read] = g.scalableWidth;
+  if (!readWidth(s, "DWIDTH", &g.advance, "bad 'DWIDTH'\n", "DWIDTH y value must be zero\n") ||
+      !readBox(s, g) || !readAttributesAndBitmap(s, g))
+    return false;
+  noteStatistics(s, g);
+  if (skip) {
+    bdfSkipBitmap(s, g.height);
+    ++cs.skipped;
+  } else {
+    keepGlyph(s, cs, g);
   }
-  if (count < 1) {
-    bdfError("invalid number of CHARS in BDF file\n");
-    return 0;
-  }
-  if (!arrayFits(count, sizeof(CharInfo))) {
-    bdfError("Couldn't allocate pCI (%d*%d)\n", count, 16);
-    return 0;
-  }
-  GlyphArrays arrays{bf, 0, count};
-  if (!arrays.ensure(0)) return 0;
+  return true;
+}
 
-  FontInfo &fi = font->info;
-  char *ln = bdfGetLine(file, line, sizeof line);
-  fi.firstCol = fi.firstRow = 256;
-  fi.lastCol = fi.lastRow = 0;
-  int nread = 0;
-  int64_t nskipped = 0, nencoded = 0;
-  char name[100];  // at most 99 characters of a glyph name are kept
-  while (nread < count && ln && bdfBegins(ln, "STARTCHAR")) {
-    if (!bdfScanWord(ln, "STARTCHAR", name, sizeof name)) {
-      bdfError("bad character name in BDF file\n");
-      return 0;
-    }
-    if (!arrays.ensure(nread)) return 0;
-    if (extra) extra->glyphNames[nread] = bdfForceMakeAtom(name);
-
-    int enc[2];
-    int n = (ln = bdfGetLine(file, line, sizeof line))
-                ? bdfScanInts(ln, "ENCODING", "ENCODING %d %d", enc, 2)
-                : 0;
-    if (n < 1) {
-      bdfError("bad 'ENCODING' in BDF file\n");
-      return 0;
-    }
-    if (enc[0] < -1 || (n == 2 && enc[0] == -1 && enc[1] < -1)) {
-      bdfError("bad ENCODING value");
-      return 0;
-    }
-    const int code = n == 2 && enc[0] == -1 ? enc[1] : enc[0];
-    bool skip = false;
-    if (code == -1) {
-      skip = !extra;  // unencoded glyphs are kept only with their names
-    } else if (code > 65535) {
-      bdfError("char '%s' has encoding too large (%d)\n", name, code);
-    } else {
-      int row = code >> 8, col = code & 0xFF;
-      if (row < fi.firstRow) fi.firstRow = static_cast<uint16_t>(row);
-      if (row > fi.lastRow) fi.lastRow = static_cast<uint16_t>(row);
-      if (col < fi.firstCol) fi.firstCol = static_cast<uint16_t>(col);
-      if (col > fi.lastCol) fi.lastCol = static_cast<uint16_t>(col);
-      if (!rowTable.rows[row]) {
-        rowTable.rows[row] = static_cast<int32_t *>(FontAllocArray(256, sizeof(int32_t)));
-        if (!rowTable.rows[row]) {
-          bdfError("Couldn't allocate row %d of encoding (%d*%d)\n", row, 256, 4);
-          return 0;
-        }
-        std::memset(rowTable.rows[row], 0, 256 * sizeof(int32_t));
-      }
-      rowTable.rows[row][col] = nread + 1;
-      ++nencoded;
-    }
-
-    int sw[2], dw[2], bbx[4];
-    if (!(ln = bdfGetLine(file, line, sizeof line)) ||
-        bdfScanInts(ln, "SWIDTH", "SWIDTH %d %d", sw, 2) != 2) {
-      bdfError("bad 'SWIDTH'\n");
-      return 0;
-    }
-    if (sw[1] != 0) {
-      bdfError("SWIDTH y value must be zero\n");
-      return 0;
-    }
-    if (extra) extra->scalableWidths[nread] = sw[0];
-    if (!(ln = bdfGetLine(file, line, sizeof line)) ||
-        bdfScanInts(ln, "DWIDTH", "DWIDTH %d %d", dw, 2) != 2) {
-      bdfError("bad 'DWIDTH'\n");
-      return 0;
-    }
-    if (dw[1] != 0) {
-      bdfError("DWIDTH y value must be zero\n");
-      return 0;
-    }
-    if (!(ln = bdfGetLine(file, line, sizeof line)) ||
-        bdfScanInts(ln, "BBX", "BBX %d %d %d %d", bbx, 4) != 4) {
-      bdfError("bad 'BBX'\n");
-      return 0;
-    }
-    const int bw = bbx[0], bh = bbx[1], bx = bbx[2], by = bbx[3];
-    if (bw < 0 || bh < 0) {
-      bdfError("character '%s' has a negative sized bitmap, %dx%d\n", name, bw, bh);
-      return 0;
-    }
-    uint16_t attributes = 0;
-    ln = bdfGetLine(file, line, sizeof line);
-    if (ln && bdfBegins(ln, "ATTRIBUTES")) {
-      attributes = parseAttributes(ln);
-      ln = bdfGetLine(file, line, sizeof line);
-    }
-    if (!ln || !bdfBegins(ln, "BITMAP")) {
-      bdfError("missing 'BITMAP'\n");
-      return 0;
-    }
-    if (name[0] && !name[1]) {
-      if (name[0] >= '0' && name[0] <= '9') {
-        state->digitCount++;
-        state->digitWidthSum += dw[0];
-      } else if (name[0] == 'x') {
-        int64_t top = int64_t{bh} + by;
-        state->xGlyphHeight = static_cast<int32_t>(top > 0 ? top : bh);
-      }
-    }
-
-    if (skip) {
-      bdfSkipBitmap(file, bh);
-      ++nskipped;
-    } else {
-      const int64_t lb = bx, rb = int64_t{bx} + bw, ascent = int64_t{bh} + by, descent = -int64_t{by};
-      CharInfo *ci = &bf->metrics[nread];
-      ci->metrics.leftBearing = static_cast<int16_t>(lb);
-      ci->metrics.rightBearing = static_cast<int16_t>(rb);
-      ci->metrics.width = static_cast<int16_t>(dw[0]);
-      ci->metrics.ascent = static_cast<int16_t>(ascent);
-      ci->metrics.descent = static_cast<int16_t>(descent);
-      ci->metrics.attributes = attributes;
-      ci->bits = nullptr;
-      bf->charCount = ++nread;
-      // The metrics keep the low 16 bits of each value; the bitmap is read
-      // for the box that they describe, so metrics and bitmap agree.
-      bdfReadBitmap(ci, file, bit, byte, glyph, scan, extra ? extra->bitmapSizes : nullptr, state);
-    }
-    ln = bdfGetLine(file, line, sizeof line);
-  }
-
-  if (nread + nskipped != count) {
-    bdfError("%lld too few characters\n", static_cast<long long>(count - nread - nskipped));
-    return 0;
-  }
-  if (ln && bdfBegins(ln, "STARTCHAR")) {
-    bdfError("more characters than specified\n");
-    return 0;
-  }
-  if (!ln || !bdfBegins(ln, "ENDFONT")) {
-    bdfError("missing 'ENDFONT'\n");
-    return 0;
-  }
-  if (nencoded == 0) bdfWarning("No characters with valid encodings\n");
-
+// The table of every code in the rectangle of rows and columns in use.
+bool buildEncoding(const BdfFileState &s, FontInfo &fi, CharSection &cs) {
   // With no encoded glyph the bounds are still 256 and 0: (-255) x (-255).
-  const int32_t rows = int32_t{fi.lastRow} - fi.firstRow + 1;
-  const int32_t cols = int32_t{fi.lastCol} - fi.firstCol + 1;
-  const int32_t entries = rows * cols;
+  const int32_t entries =
+      (int32_t{fi.lastRow} - fi.firstRow + 1) * (int32_t{fi.lastCol} - fi.firstCol + 1);
+  BitmapFont *bf = cs.bf;
   bf->encoding = FontAllocN<CharInfo *>(static_cast<size_t>(entries));
-  if (!bf->encoding) {
-    bdfError("Couldn't allocate ppCI (%d,%d)\n", entries, 4);
-    return 0;
-  }
+  if (!bf->encoding) return bdfFail(s, "Couldn't allocate ppCI (%d,%d)\n", entries, 4);
   std::memset(bf->encoding, 0, static_cast<size_t>(entries) * sizeof(CharInfo *));
   fi.allExist = 1;
   CharInfo **entry = bf->encoding;
   for (int row = fi.firstRow; row <= fi.lastRow; row++) {
-    const int32_t *refs = rowTable.rows[row];
+    const int32_t *refs = cs.rows[row];
     for (int col = fi.firstCol; col <= fi.lastCol; col++, entry++) {
-      if (refs && refs[col]) {
+      if (refs && refs[col])
         *entry = &bf->metrics[refs[col] - 1];
-      } else {
+      else
         fi.allExist = 0;
-      }
     }
   }
-  return 1;
+  return true;
 }
 
-int bdfPadToTerminal(FontRec *font) {
+bool readCharacters(BdfFileState &s, FontRec *font) {
+  CharSection cs(static_cast<BitmapFont *>(font->fontPrivate));
+  if (cs.bf->extra)
+    for (int32_t &size : cs.bf->extra->bitmapSizes) size = 0;
+  cs.bf->metrics = nullptr;
+  BdfTokens t;
+  if (!keywordLine(s, "CHARS", &t) || !t.integer(&cs.count))
+    return bdfFail(s, "bad 'CHARS' in bdf file\n");
+  if (cs.count < 1) return bdfFail(s, "invalid number of CHARS in BDF file\n");
+  cs.room.limit = cs.count;
+  if (!cs.reserve(s)) return false;
+  FontInfo &fi = font->info;
+  bool have = bdfNextLine(s);
+  fi.firstCol = fi.firstRow = 256;
+  fi.lastCol = fi.lastRow = 0;
+  for (; cs.read < cs.count && have && s.line.startsWith("STARTCHAR"); have = bdfNextLine(s))
+    if (!readGlyph(s, fi, cs)) return false;
+  if (cs.read + cs.skipped != cs.count)
+    return bdfFail(s, "%lld too few characters\n",
+                   static_cast<long long>(cs.count - cs.read - cs.skipped));
+  if (have && s.line.startsWith("STARTCHAR")) return bdfFail(s, "more characters than specified\n");
+  if (!have || !s.line.startsWith("ENDFONT")) return bdfFail(s, "missing 'ENDFONT'\n");
+  if (cs.encoded == 0) bdfWarning(s, "No characters with valid encodings\n");
+  return buildEncoding(s, fi, cs);
+}
+
+// ---- Font assembly.
+
+// Widens every glyph of a font that could be a cell font to the full cell;
+// false when a glyph bitmap could not be had (that glyph and the following
+// keep their own).
+bool padToTerminal(const BdfFileState &s, FontRec *font) {
   auto *bf = static_cast<BitmapFont *>(font->fontPrivate);
   const FontInfo &fi = font->info;
   const int width = fi.minBounds.width;
-  const int height = int{fi.fontAscent} + fi.fontDescent;
-  if (width < 0 || height < 0) return 0;  // no cell a bitmap could fill
-  const int64_t bytesPerRow = BitmapBytesPerRow(width, font->glyphPad);
-  const int64_t size = bytesPerRow * height;
-
-  int64_t held = 0;
+  const xCharInfo cellMetrics = {
+      0, static_cast<int16_t>(width), static_cast<int16_t>(width), fi.fontAscent, fi.fontDescent,
+      0};
+  const GlyphBitmap cell = GlyphBitmapOf(cellMetrics, font->glyphPad, nullptr);
+  if (cell.width < 0 || cell.rows < 0) return false;  // no cell a bitmap could fill
   auto sizeOf = [&](const CharInfo &g) {
-    if (!g.bits) return int64_t{0};
-    int w = int{g.metrics.rightBearing} - g.metrics.leftBearing;
-    return BitmapBytesPerRow(w, font->glyphPad) * (int{g.metrics.ascent} + g.metrics.descent);
+    return g.bits ? GlyphBitmapOf(g, font->glyphPad).size() : 0;
   };
+  int64_t held = 0;
   for (int i = 0; i < bf->charCount; i++) held += sizeOf(bf->metrics[i]);
-
   for (int i = 0; i < bf->charCount; i++) {
     CharInfo &old = bf->metrics[i];
-    // A cell of no bytes needs no bitmap: the widened glyph has none, as any
-    // glyph whose bitmap is empty.
+    // A cell of no bytes needs no bitmap: the widened glyph has none.
     unsigned char *bits = nullptr;
-    if (size > 0) {
-      if (!bitmapBudgetAllows(held, size)) return 0;
-      bits = static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(size)));
-      if (!bits) return 0;
+    if (cell.size() > 0) {
+      if (!bitmapBudgetAllows(s, held, cell.size())) return false;
+      bits = static_cast<unsigned char *>(FontAlloc(static_cast<size_t>(cell.size())));
+      if (!bits) return false;
     }
-    CharInfo cell;
-    cell.metrics = {0, static_cast<int16_t>(width), static_cast<int16_t>(width), fi.fontAscent,
-                    fi.fontDescent, old.metrics.attributes};
-    cell.bits = bits;
-    FontCharReshape(font, &old, &cell);
-    held += (bits ? size : 0) - sizeOf(old);
+    CharInfo widened = {cellMetrics, bits};
+    widened.metrics.attributes = old.metrics.attributes;
+    FontCharReshape(font, &old, &widened);
+    held += (bits ? cell.size() : 0) - sizeOf(old);
     FontFree(old.bits);
-    old = cell;
+    old = widened;
   }
   if (bf->extra) {
     static const int pads[4] = {1, 2, 4, 8};
     for (int i = 0; i < 4; i++)
       bf->extra->bitmapSizes[i] =
-          addSaturated(0, BitmapBytesPerRow(width, pads[i]) * height * int64_t{bf->charCount});
+          addSaturated(0, BitmapBytesPerRow(width, pads[i]) * cell.rows * int64_t{bf->charCount});
   }
-  return 1;
+  return true;
 }
+
+bool validLayout(const BdfLayout &l) {
+  return (l.bit == 0 || l.bit == 1) && (l.byte == 0 || l.byte == 1) &&
+         (l.pad == 1 || l.pad == 2 || l.pad == 4 || l.pad == 8) &&
+         (l.scan == 1 || l.scan == 2 || l.scan == 4) && l.scan <= l.pad;
+}
+
+// Placeholders (-1) of the properties that only the glyphs can give.
+void replacePlaceholders(FontRec *font, const BdfFileState &s) {
+  FontInfo &fi = font->info;
+  auto placeholder = [&](int ref) {
+    return ref >= 0 && !fi.isStringProp[ref] && fi.props[ref].value == -1;
+  };
+  if (placeholder(s.xHeightProp))
+    fi.props[s.xHeightProp].value = s.xGlyphHeight != 0 ? s.xGlyphHeight : fi.inkMinBounds.ascent;
+  if (placeholder(s.quadWidthProp))
+    fi.props[s.quadWidthProp].value =
+        s.digitCount != 0 ? static_cast<int32_t>(s.digitWidthSum / s.digitCount)
+                          : (int{fi.inkMaxBounds.width} + fi.inkMinBounds.width) / 2;
+  if (placeholder(s.weightProp)) fi.props[s.weightProp].value = bitmapComputeWeight(font);
+}
+
+// Bounds, cell padding, accelerators, ink metrics and the placeholders.
+void completeFont(const BdfFileState &s, FontRec *font) {
+  auto *bf = static_cast<BitmapFont *>(font->fontPrivate);
+  FontInfo &fi = font->info;
+  if (s.sawDefaultChar) {
+    int row = fi.defaultChar >> 8, col = fi.defaultChar & 0xFF;
+    if (row >= fi.firstRow && row <= fi.lastRow && col >= fi.firstCol && col <= fi.lastCol)
+      bf->defaultGlyph =
+          bf->encoding[(row - fi.firstRow) * (fi.lastCol - fi.firstCol + 1) + (col - fi.firstCol)];
+  }
+  font->bitOrder = static_cast<uint8_t>(s.layout.bit);
+  font->byteOrder = static_cast<uint8_t>(s.layout.byte);
+  font->glyphPad = static_cast<uint8_t>(s.layout.pad);
+  font->scanUnit = static_cast<uint8_t>(s.layout.scan);
+  fi.anamorphic = 0;
+  fi.cachable = 1;
+  bitmapComputeFontBounds(font);
+  if (FontCouldBeTerminal(&fi)) {
+    padToTerminal(s, font);
+    bitmapComputeFontBounds(font);
+  }
+  FontComputeInfoAccelerators(&fi);
+  if (bf->extra) FontComputeInfoAccelerators(&bf->extra->info);
+  if (fi.constantMetrics) bitmapAddInkMetrics(font);
+  if (bf->extra) bf->extra->info.inkMetrics = fi.inkMetrics;
+  bitmapComputeFontInkBounds(font);
+  replacePlaceholders(font, s);
+}
+
+}  // namespace
 
 void bdfFreeFontBits(FontRec *font) {
   auto *bf = static_cast<BitmapFont *>(font->fontPrivate);
@@ -710,86 +670,28 @@ void bdfUnloadFont(FontRec *font) {
   FontFree(font);
 }
 
-namespace {
-
-bool validParameters(int bit, int byte, int glyph, int scan) {
-  return (bit == 0 || bit == 1) && (byte == 0 || byte == 1) &&
-         (glyph == 1 || glyph == 2 || glyph == 4 || glyph == 8) &&
-         (scan == 1 || scan == 2 || scan == 4) && scan <= glyph;
-}
-
-// Placeholders (-1) of the properties that only the glyphs can give.
-void replacePlaceholders(FontRec *font, const BdfFileState &state) {
-  FontInfo &fi = font->info;
-  auto placeholder = [&](int ref) {
-    return ref >= 0 && !fi.isStringProp[ref] && fi.props[ref].value == -1;
-  };
-  if (placeholder(state.xHeightProp))
-    fi.props[state.xHeightProp].value =
-        state.xGlyphHeight != 0 ? state.xGlyphHeight : fi.inkMinBounds.ascent;
-  if (placeholder(state.quadWidthProp))
-    fi.props[state.quadWidthProp].value =
-        state.digitCount != 0
-            ? static_cast<int32_t>(state.digitWidthSum / state.digitCount)
-            : (int{fi.inkMaxBounds.width} + fi.inkMinBounds.width) / 2;
-  if (placeholder(state.weightProp)) fi.props[state.weightProp].value = bitmapComputeWeight(font);
-}
-
-}  // namespace
-
 int bdfReadFont(FontRec *font, BufFile *file, int bit, int byte, int glyph, int scan) {
   font->fontPrivate = nullptr;
   font->info.props = nullptr;
   font->info.isStringProp = nullptr;
   font->info.propCount = 0;
-  if (!validParameters(bit, byte, glyph, scan)) return AllocFailure;
-  BdfFileState fileState;
-  BdfFileState *state = &fileState;
-  bdfFileLineNum = 0;
-  bdfFileByteCount = 0;
-
-  if (!bdfReadHeader(file, state)) return AllocFailure;
+  BdfFileState s(file);
+  s.layout = {bit, byte, glyph, scan};
+  if (!validLayout(s.layout) || !readHeader(s)) return AllocFailure;
   auto *bf = FontAllocN<BitmapFont>(1);
   if (!bf) return AllocFailure;
   std::memset(bf, 0, sizeof *bf);
   font->fontPrivate = bf;
+  // Without the extra record the font is read without glyph names.
   if (auto *extra = FontAllocN<BitmapExtra>(1)) {
     std::memset(extra, 0, sizeof *extra);
     bf->extra = extra;
   }
-
-  if (!bdfReadProperties(file, font, state) ||
-      !bdfReadCharacters(file, font, state, bit, byte, glyph, scan)) {
+  if (!readProperties(s, font) || !readCharacters(s, font)) {
     bdfFreeFontBits(font);
     return AllocFailure;
   }
-
-  FontInfo &fi = font->info;
-  if (state->sawDefaultChar) {
-    int row = fi.defaultChar >> 8, col = fi.defaultChar & 0xFF;
-    if (row >= fi.firstRow && row <= fi.lastRow && col >= fi.firstCol && col <= fi.lastCol)
-      bf->defaultGlyph =
-          bf->encoding[(row - fi.firstRow) * (fi.lastCol - fi.firstCol + 1) + (col - fi.firstCol)];
-  }
-  font->bitOrder = static_cast<uint8_t>(bit);
-  font->byteOrder = static_cast<uint8_t>(byte);
-  font->glyphPad = static_cast<uint8_t>(glyph);
-  font->scanUnit = static_cast<uint8_t>(scan);
-  fi.anamorphic = 0;
-  fi.cachable = 1;
-
-  bitmapComputeFontBounds(font);
-  if (FontCouldBeTerminal(&fi)) {
-    bdfPadToTerminal(font);
-    bitmapComputeFontBounds(font);
-  }
-  FontComputeInfoAccelerators(&fi);
-  if (bf->extra) FontComputeInfoAccelerators(&bf->extra->info);
-  if (fi.constantMetrics) bitmapAddInkMetrics(font);
-  if (bf->extra) bf->extra->info.inkMetrics = fi.inkMetrics;
-  bitmapComputeFontInkBounds(font);
-  replacePlaceholders(font, *state);
-
+  completeFont(s, font);
   font->getGlyphs = bitmapGetGlyphs;
   font->getMetrics = bitmapGetMetrics;
   font->unloadFont = bdfUnloadFont;

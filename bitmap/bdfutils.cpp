@@ -3,276 +3,309 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-#include "util/miscutil.h"
-
-int bdfFileLineNum = 0;
-int64_t bdfFileByteCount = 0;
 
 namespace {
 
-// Does any byte of the word equal the byte that `pattern` repeats?
-inline bool hasByte(uint64_t word, uint64_t pattern) {
-  uint64_t x = word ^ pattern;
-  return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+// Bytes that end or alter a line, or end its text.
+constexpr struct LineBytes {
+  bool special[256];
+  constexpr LineBytes() : special() {
+    special[int{'\n'}] = special[int{'\r'}] = special[int{'\0'}] = true;
+  }
+} lineBytes;
+
+// Nearly every line lies whole in the stream's buffer, ends in a line feed
+// (perhaps after one carriage return) and fits the limit: it is used where
+// it lies.  False, with nothing taken, for any other line.
+bool lineInPlace(BdfFileState &s, const unsigned char *b, size_t avail, size_t *stored) {
+  const size_t limit = avail < BdfLineBuffer ? avail : BdfLineBuffer;
+  const unsigned char *nul = nullptr;
+  for (size_t i = 0; i < limit; i++) {
+    const unsigned char c = b[i];
+    if (!lineBytes.special[c]) continue;
+    if (c == '\0') {
+      if (!nul) nul = b + i;
+      continue;
+    }
+    size_t taken = i + 1;
+    if (c == '\r') {
+      if (taken >= avail || b[taken] != '\n') return false;
+      ++taken;
+    }
+    *stored = i;
+    const char *text = reinterpret_cast<const char *>(b);
+    s.line = {text, nul ? reinterpret_cast<const char *>(nul) : text + i};
+    FontReaderConsume(&s.in, taken);
+    ++s.lineNumber;
+    return true;
+  }
+  return false;
 }
 
-// Copies one line's bytes from [p, end) to buf from n on, dropping carriage
-// returns, until a line feed (not consumed), the end of the piece, or a full
-// line (room characters; the byte at the cut is consumed and dropped, `full`
-// set).  Lines are short: eight bytes at a time while no line feed or
-// carriage return is among them, then byte by byte.
-const unsigned char *appendLine(const unsigned char *p, const unsigned char *end, char *buf,
-                                int &n, int room, bool &full, bool &newline) {
-  constexpr uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0Aull, kReturns = 0x0D0D0D0D0D0D0D0Dull;
-  char *out = buf + n;
-  char *const outEnd = buf + room;
-  while (end - p >= 8 && outEnd - out >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    if (hasByte(word, kLineFeeds) || hasByte(word, kReturns)) break;
-    std::memcpy(out, &word, 8);
-    p += 8;
-    out += 8;
-  }
-  while (p < end) {
-    unsigned char c = *p;
-    if (c == '\n') {
-      newline = true;
-      break;
+// Any other line, copied: carriage returns are dropped wherever they stand,
+// a line feed ends the line, and at the limit the line is cut (the byte at
+// the cut is taken and dropped).  False at the end of the data.
+bool copyLine(BdfFileState &s, size_t *stored) {
+  const size_t room = BdfLineBuffer - 1;
+  size_t n = 0;
+  for (bool ended = false; !ended;) {
+    const unsigned char *b;
+    const size_t avail = FontReaderAhead(&s.in, &b);
+    if (!avail) return false;
+    size_t i = 0;
+    while (i < avail && !ended) {
+      const unsigned char c = b[i++];
+      if (c == '\n') {
+        ++s.lineNumber;
+        ended = true;
+      } else if (c != '\r') {
+        ended = n == room;
+        if (!ended) s.copy[n++] = static_cast<char>(c);
+      }
     }
-    ++p;
-    if (c == '\r') continue;
-    if (out == outEnd) {
-      full = true;
-      break;
-    }
-    *out++ = static_cast<char>(c);
+    FontReaderConsume(&s.in, i);
   }
-  n = static_cast<int>(out - buf);
-  return p;
+  *stored = n;
+  const void *nul = std::memchr(s.copy, '\0', n);
+  s.line = {s.copy, nul ? static_cast<const char *>(nul) : s.copy + n};
+  return true;
 }
 
-// One line as the stream holds it: false at the end of the data.
-bool readPhysicalLine(BufFile *file, char *buf, int len, int &n) {
-  const int room = len - 1;
-  n = 0;
-  for (;;) {
-    if (file->remaining <= 0) {
-      int c = file->fill(file);
-      if (c == BUFFILEEOF) return false;
-      // fill consumed one byte already: give it back to the buffer walk.
-      --file->cursor;
-      ++file->remaining;
-    }
-    const unsigned char *p = file->cursor;
-    bool full = false, newline = false;
-    const unsigned char *after = appendLine(p, p + file->remaining, buf, n, room, full, newline);
-    if (newline) {
-      ++after;
-      ++bdfFileLineNum;
-    }
-    bool ended = full || newline;
-    int used = static_cast<int>(after - p);
-    bdfFileByteCount += used;
-    file->cursor += used;
-    file->remaining -= used;
-    if (ended) return true;
-  }
-}
-
-void message(const char *prefix, const char *format, va_list args) {
-  std::fprintf(stderr, prefix, bdfFileLineNum);
+void message(const BdfFileState &s, const char *prefix, const char *format, va_list args) {
+  std::fprintf(stderr, prefix, s.lineNumber);
   std::vfprintf(stderr, format, args);
 }
 
-// scanf's %d: optional white space, sign, at least one digit.  Returns 1 and
-// advances on success, 0 when no number stands there, -1 for a number too
-// long to convert here exactly (left to the C library).
-int scanInt(const char *&p, int &value) {
-  const char *s = p;
-  while (bdfIsSpace(static_cast<unsigned char>(*s))) ++s;
-  bool negative = false;
-  if (*s == '+' || *s == '-') negative = *s++ == '-';
-  if (*s < '0' || *s > '9') return 0;
-  int digits = 0;
-  int v = 0;
-  for (; *s >= '0' && *s <= '9'; ++s) {
-    if (++digits > 9) return -1;
-    v = v * 10 + (*s - '0');
-  }
-  value = negative ? -v : v;
-  p = s;
-  return 1;
-}
-
-int hexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 }  // namespace
 
-char *bdfGetLineLength(BufFile *file, char *buf, int len, int *length) {
+bool bdfNextLine(BdfFileState &s) {
   for (;;) {
-    int n;
-    if (!readPhysicalLine(file, buf, len, n)) return nullptr;
-    buf[n] = '\0';
-    if (n == 0 || bdfBegins(buf, "COMMENT")) continue;
-    *length = n;
-    return buf;
+    const unsigned char *b;
+    const size_t avail = FontReaderAhead(&s.in, &b);
+    if (!avail) return false;
+    size_t stored;
+    if (!lineInPlace(s, b, avail, &stored) && !copyLine(s, &stored)) return false;
+    if (stored > 0 && !s.line.startsWith("COMMENT")) return true;
   }
 }
 
-char *bdfGetLine(BufFile *file, char *buf, int len) {
-  int n;
-  return bdfGetLineLength(file, buf, len, &n);
-}
-
-void bdfError(const char *format, ...) {
+void bdfError(const BdfFileState &s, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  message("BDF Error on line %d: ", format, args);
+  message(s, "BDF Error on line %d: ", format, args);
   va_end(args);
 }
 
-void bdfWarning(const char *format, ...) {
+void bdfWarning(const BdfFileState &s, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  message("BDF Warning on line %d: ", format, args);
+  message(s, "BDF Warning on line %d: ", format, args);
   va_end(args);
 }
 
-int bdfScanInts(const char *line, const char *keyword, size_t keyLength, const char *format,
-                int *values, int count) {
-  for (size_t i = 0; i < keyLength; i++)
-    if (line[i] != keyword[i]) return 0;
-  const char *p = line + keyLength;
-  for (int i = 0; i < count; i++) {
-    int r = scanInt(p, values[i]);
-    if (r == 0) return i;
-    if (r < 0) {
-      // Out-of-range numbers convert as the C library converts them.
-      int v[4] = {0, 0, 0, 0};
-      int got = std::sscanf(line, format, &v[0], &v[1], &v[2], &v[3]);
-      for (int k = 0; k < got && k < count; k++) values[k] = v[k];
-      return got < 0 ? 0 : got;
-    }
-  }
-  return count;
+bool bdfFail(const BdfFileState &s, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  message(s, "BDF Error on line %d: ", format, args);
+  va_end(args);
+  return false;
 }
 
-int bdfScanWord(const char *line, const char *keyword, size_t keyLength, char *word, size_t size) {
-  for (size_t i = 0; i < keyLength; i++)
-    if (line[i] != keyword[i]) return 0;
-  const char *p = line + keyLength;
-  while (bdfIsSpace(static_cast<unsigned char>(*p))) ++p;
+BdfInteger bdfParseInteger(const char *p, const char *end) {
+  constexpr uint64_t kNegativeLimit = uint64_t{1} << 63;  // the magnitude of INT64_MIN
+  bool negative = false;
+  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  uint64_t magnitude = 0;  // held at kNegativeLimit + 1 once past every limit
+  const char *first = p;
+  for (; p < end && isDigit(*p); ++p) {
+    uint64_t next = magnitude > kNegativeLimit / 10
+                        ? kNegativeLimit + 1
+                        : magnitude * 10 + static_cast<uint64_t>(*p - '0');
+    magnitude = next > kNegativeLimit ? kNegativeLimit + 1 : next;
+  }
+  int64_t value;
+  if (negative)
+    value = magnitude >= kNegativeLimit ? INT64_MIN : -static_cast<int64_t>(magnitude);
+  else
+    value = magnitude >= kNegativeLimit ? INT64_MAX : static_cast<int64_t>(magnitude);
+  return {value, p > first, p};
+}
+
+BdfText BdfTokens::word() {
+  skipSpace();
+  const char *start = p;
+  while (p < end && !bdfIsSpace(static_cast<unsigned char>(*p))) ++p;
+  return {start, p};
+}
+
+bool BdfTokens::integer(int32_t *value) {
+  skipSpace();
+  BdfInteger n = bdfParseInteger(p, end);
+  if (!n.digits) return false;
+  *value = static_cast<int32_t>(n.value);  // modulo 2^32
+  p = n.next;
+  return true;
+}
+
+int BdfTokens::integers(int32_t *values, int count) {
+  int n = 0;
+  while (n < count && integer(&values[n])) ++n;
+  return n;
+}
+
+// %f takes what could begin a number: a sign; "nan", "inf" or "infinity";
+// or digits with one point and an exponent, hexadecimal after "0x" (with a
+// "p" exponent).  What it took is then converted as strtof converts it,
+// which may use less of it ("1e" is 1).  A partial "nan", "infinity", a
+// sign or "0x" with nothing after it is no number.
+bool BdfTokens::real(float *value) {
+  skipSpace();
+  char text[BdfLineBuffer];  // what %f takes: at most the line's 1023 characters
+  const char *stop = end - p < BdfLineBuffer ? end : p + BdfLineBuffer - 1;
   size_t n = 0;
-  for (; *p && !bdfIsSpace(static_cast<unsigned char>(*p)); ++p)
-    if (n + 1 < size) word[n++] = *p;
-  word[n] = '\0';
-  return n > 0 ? 1 : 0;
-}
-
-Atom bdfForceMakeAtom(const char *text) {
-  return MakeAtom(text, static_cast<unsigned>(std::strlen(text)), 1);
-}
-
-Atom bdfGetPropertyValue(const char *text) {
-  const char *s = text;
-  while (*s == ' ' || *s == '\t') ++s;
-  if (!*s) return MakeAtom("", 0, 1);
-  if (*s != '"') return MakeAtom(s, static_cast<unsigned>(std::strcspn(s, " \t\r\n")), 1);
-
-  // A value never grows when its doubled quotes are folded, so a copy as long
-  // as the rest of the text suffices; a reader's line always fits the local
-  // buffer.
-  ++s;
-  size_t rest = std::strlen(s);
-  char local[BdfLineBuffer];
-  FontPtr<char> heap;
-  char *copy = local;
-  if (rest >= sizeof local) {
-    heap.reset(static_cast<char *>(FontAlloc(rest + 1)));
-    if (!heap) return 0;
-    copy = heap.get();
-  }
-  size_t n = 0;
-  for (;;) {
-    if (!*s) {
-      bdfError("unterminated quoted string property: %s\n", text);
-      return 0;
+  auto take = [&](char c) { text[n++] = c, ++p; };
+  auto takeWord = [&](const char *word) {
+    for (; *word; ++word) {
+      if (p == stop || lower(*p) != *word) return false;
+      take(*p);
     }
-    if (*s == '"') {
-      if (s[1] != '"') break;  // the closing quote; the rest is ignored
-      ++s;
-    }
-    copy[n++] = *s++;
-  }
-  copy[n] = '\0';
-  return MakeAtom(copy, static_cast<unsigned>(n), 1);
-}
-
-int bdfIsInteger(const char *text) {
-  unsigned char c = static_cast<unsigned char>(*text);
-  if (!((c >= '0' && c <= '9') || c == '+' || c == '-')) return 0;
-  for (++text; *text; ++text)
-    if (*text < '0' || *text > '9') return 0;
-  return 1;
-}
-
-int bdfSpecialProperty(FontRec *font, FontProp *prop, char isString, BdfFileState *state) {
-  static const char *const SpecialAtoms[] = {
-      "FONT_ASCENT", "FONT_DESCENT", "DEFAULT_CHAR", "POINT_SIZE",   "RESOLUTION",  "X_HEIGHT",
-      "WEIGHT",      "QUAD_WIDTH",   "FONT",         "RESOLUTION_X", "RESOLUTION_Y",
+    return true;
   };
-  const char *name = NameForAtom(prop->name);
-  if (!name) return 0;
-  int row = 0;
-  constexpr int rows = sizeof SpecialAtoms / sizeof SpecialAtoms[0];
-  while (row < rows && std::strcmp(name, SpecialAtoms[row]) != 0) ++row;
-  const int index = static_cast<int>(prop - font->info.props);
-  switch (row) {
-    case 0:
-      if (!isString) {
-        font->info.fontAscent = static_cast<int16_t>(prop->value);
-        state->sawFontAscent = true;
-      }
-      return 1;
-    case 1:
-      if (!isString) {
-        font->info.fontDescent = static_cast<int16_t>(prop->value);
-        state->sawFontDescent = true;
-      }
-      return 1;
-    case 2:
-      if (!isString) {
-        font->info.defaultChar = static_cast<uint16_t>(prop->value);
-        state->sawDefaultChar = true;
-      }
-      return 1;
-    case 3: state->pointSizeProp = index; return 0;
-    case 4: state->resolutionProp = index; return 0;
-    case 5: state->xHeightProp = index; return 0;
-    case 6: state->weightProp = index; return 0;
-    case 7: state->quadWidthProp = index; return 0;
-    case 8: state->fontNameProp = index; return 0;
-    case 9: state->xResolutionProp = index; return 0;
-    case 10: state->yResolutionProp = index; return 0;
-    default: return 0;
+  const bool sign = p < stop && (*p == '+' || *p == '-');
+  if (sign) take(*p);
+  if (p == stop) return false;
+  const char first = lower(*p);
+  if (first == 'n' || first == 'i') {
+    if (!takeWord(first == 'n' ? "nan" : "inf")) return false;
+    if (first == 'i' && p < stop && lower(*p) == 'i' && !takeWord("inity")) return false;
+  } else {
+    bool hex = false, digit = false, point = false, exponent = false;
+    if (*p == '0') {
+      take('0');
+      hex = p < stop && lower(*p) == 'x';
+      if (hex) take(*p);
+      digit = !hex;
+    }
+    const char mark = hex ? 'p' : 'e';
+    for (; p < stop; ++n, ++p) {
+      const char c = *p;
+      if (isDigit(c) || (hex && !exponent && bdfHexDigit(c) >= 0))
+        digit = true;
+      else if (digit && !exponent && lower(c) == mark)
+        exponent = point = true;
+      else if (!point && c == '.')
+        point = true;
+      else if (!(exponent && text[n - 1] == mark && (c == '+' || c == '-')))
+        break;  // a sign may stand right after the exponent mark only
+      text[n] = lower(c) == mark ? mark : c;
+    }
+    if (n == size_t{sign} + (hex ? 2 : 0)) return false;
   }
+  text[n] = '\0';
+  char *used;
+  float v = std::strtof(text, &used);
+  if (used == text) return false;
+  *value = v;
+  return true;
 }
 
-unsigned char bdfHexByte(const char *text) {
+Atom bdfForceMakeAtom(BdfText text) {
+  return MakeAtom(text.begin, static_cast<unsigned>(text.size()), 1);
+}
+
+Atom bdfGetPropertyValue(const BdfFileState &s, BdfText text) {
+  const char *p = text.begin;
+  while (p < text.end && (*p == ' ' || *p == '\t')) ++p;
+  if (p == text.end) return MakeAtom("", 0, 1);
+  if (*p != '"') {
+    const char *q = p;
+    while (q < text.end && *q != ' ' && *q != '\t') ++q;
+    return bdfForceMakeAtom({p, q});
+  }
+  // A pair of double quotes stands for one; a single one ends the value and
+  // the rest of the line is ignored.  The value is never longer than the line.
+  char value[BdfLineBuffer];
+  size_t n = 0;
+  for (++p;; ++p) {
+    if (p == text.end)
+      return bdfFail(s, "unterminated quoted string property: %.*s\n",
+                     static_cast<int>(text.size()), text.begin);
+    if (*p == '"' && (++p == text.end || *p != '"')) break;
+    value[n++] = *p;
+  }
+  return MakeAtom(value, static_cast<unsigned>(n), 1);
+}
+
+bool bdfIntegerValue(BdfText word, int32_t *value) {
+  BdfInteger n = bdfParseInteger(word.begin, word.end);
+  if (word.size() == 0 || n.next != word.end) return false;
+  *value = static_cast<int32_t>(n.value);  // modulo 2^32
+  return true;
+}
+
+namespace {
+
+// Properties that set fields of the font information and are not kept; a
+// string value is dropped.
+struct ConsumedProperty {
+  const char *name;
+  bool BdfFileState::*seen;
+  void (*store)(FontInfo &info, int32_t value);
+};
+const ConsumedProperty consumedProperties[] = {
+    {"FONT_ASCENT", &BdfFileState::sawFontAscent,
+     [](FontInfo &info, int32_t v) { info.fontAscent = static_cast<int16_t>(v); }},
+    {"FONT_DESCENT", &BdfFileState::sawFontDescent,
+     [](FontInfo &info, int32_t v) { info.fontDescent = static_cast<int16_t>(v); }},
+    {"DEFAULT_CHAR", &BdfFileState::sawDefaultChar,
+     [](FontInfo &info, int32_t v) { info.defaultChar = static_cast<uint16_t>(v); }},
+};
+
+// Kept properties that later steps find by reference; a later entry of the
+// same name replaces the reference.
+struct NotedProperty {
+  const char *name;
+  int BdfFileState::*ref;
+};
+const NotedProperty notedProperties[] = {
+    {"POINT_SIZE", &BdfFileState::pointSizeProp},
+    {"RESOLUTION", &BdfFileState::resolutionProp},
+    {"X_HEIGHT", &BdfFileState::xHeightProp},
+    {"WEIGHT", &BdfFileState::weightProp},
+    {"QUAD_WIDTH", &BdfFileState::quadWidthProp},
+    {"FONT", &BdfFileState::fontNameProp},
+    {"RESOLUTION_X", &BdfFileState::xResolutionProp},
+    {"RESOLUTION_Y", &BdfFileState::yResolutionProp},
+};
+
+}  // namespace
+
+bool bdfSpecialProperty(BdfFileState &s, FontInfo *info, int slot) {
+  const FontProp &prop = info->props[slot];
+  const char *name = NameForAtom(prop.name);
+  if (!name) return false;
+  for (const ConsumedProperty &c : consumedProperties) {
+    if (std::strcmp(name, c.name) != 0) continue;
+    if (!info->isStringProp[slot]) {
+      c.store(*info, prop.value);
+      s.*c.seen = true;
+    }
+    return true;
+  }
+  for (const NotedProperty &k : notedProperties)
+    if (std::strcmp(name, k.name) == 0) s.*k.ref = slot;
+  return false;
+}
+
+unsigned char bdfBadHexByte(const BdfFileState &s, char high, char low) {
   unsigned value = 0;
-  for (int i = 0; i < 2; i++) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    int d = hexDigit(c);
+  for (char c : {high, low}) {
+    const int d = bdfHexDigit(c);
     if (d < 0)
-      bdfError("bad hex char '%c'", c);
+      bdfError(s, "bad hex char '%c'", c);
     else
       value = value * 16 + static_cast<unsigned>(d);
   }

@@ -14,9 +14,6 @@ const unsigned char *masksOf(const FontRec *font) {
   return font->bitOrder == 1 ? ink_mask_msb : ink_mask_lsb;
 }
 
-int widthOf(const xCharInfo &m) { return int{m.rightBearing} - m.leftBearing; }
-int heightOf(const xCharInfo &m) { return int{m.ascent} + m.descent; }
-
 bool anyByte(const unsigned char *p, int n) {
   for (int i = 0; i < n; i++)
     if (p[i]) return true;
@@ -34,24 +31,23 @@ void FontCharInkMetrics(const FontRec *font, const CharInfo *glyph, xCharInfo *i
   ink->ascent = 0;
   ink->descent = 0;
 
-  int w = widthOf(m), h = heightOf(m);
-  if (w <= 0 || h <= 0 || !glyph->bits) return;
+  const GlyphBitmap g = GlyphBitmapOf(*glyph, font->glyphPad);
+  if (g.empty() || !g.bits) return;
+  const int w = g.width, h = g.rows;
   const int n = (w + 7) / 8;
-  const int stride = static_cast<int>(BitmapBytesPerRow(w, font->glyphPad));
-  const unsigned char *bits = glyph->bits;
 
   int top = 0;
-  while (top < h && !anyByte(bits + top * stride, n)) ++top;
+  while (top < h && !anyByte(g.row(top), n)) ++top;
   if (top == h) return;  // no ink at all
   int bottom = h - 1;
-  while (!anyByte(bits + bottom * stride, n)) --bottom;
+  while (!anyByte(g.row(bottom), n)) --bottom;
   ink->ascent = static_cast<int16_t>(m.ascent - top);
   ink->descent = static_cast<int16_t>(bottom + 1 - m.ascent);
 
   const unsigned char *mask = masksOf(font);
   auto column = [&](int j) {
     unsigned char c = 0;
-    for (int r = top; r <= bottom; r++) c |= bits[r * stride + j];
+    for (int r = top; r <= bottom; r++) c |= g.row(r)[j];
     return c;
   };
   auto validPixels = [&](int j) { return std::min(8, w - 8 * j); };
@@ -83,12 +79,11 @@ void FontCharInkMetrics(const FontRec *font, const CharInfo *glyph, xCharInfo *i
 void FontCharReshape(const FontRec *font, const CharInfo *source, CharInfo *dest) {
   const xCharInfo &s = source->metrics;
   const xCharInfo &d = dest->metrics;
-  int dh = heightOf(d), dw = widthOf(d);
-  if (!dest->bits || dh <= 0 || dw <= 0) return;
-  const int64_t dStride = BitmapBytesPerRow(dw, font->glyphPad);
-  std::memset(dest->bits, 0, static_cast<size_t>(dh * dStride));
-  if (!source->bits || heightOf(s) <= 0 || widthOf(s) <= 0) return;
-  const int64_t sStride = BitmapBytesPerRow(widthOf(s), font->glyphPad);
+  const GlyphBitmap to = GlyphBitmapOf(*dest, font->glyphPad);
+  if (!to.bits || to.empty()) return;
+  std::memset(to.bits, 0, static_cast<size_t>(to.size()));
+  const GlyphBitmap from = GlyphBitmapOf(*source, font->glyphPad);
+  if (!from.bits || from.empty()) return;
 
   const unsigned char *mask = masksOf(font);
   int y0 = std::max(-int{s.ascent}, -int{d.ascent});
@@ -96,11 +91,11 @@ void FontCharReshape(const FontRec *font, const CharInfo *source, CharInfo *dest
   int x0 = std::max(s.leftBearing, d.leftBearing);
   int x1 = std::min(s.rightBearing, d.rightBearing);
   for (int y = y0; y < y1; y++) {
-    const unsigned char *from = source->bits + (y + s.ascent) * sStride;
-    unsigned char *to = dest->bits + (y + d.ascent) * dStride;
+    const unsigned char *src = from.row(y + s.ascent);
+    unsigned char *dst = to.row(y + d.ascent);
     for (int x = x0; x < x1; x++) {
       int sx = x - s.leftBearing, dx = x - d.leftBearing;
-      if (from[sx >> 3] & mask[sx & 7]) to[dx >> 3] |= mask[dx & 7];
+      if (src[sx >> 3] & mask[sx & 7]) dst[dx >> 3] |= mask[dx & 7];
     }
   }
 }

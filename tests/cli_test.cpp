@@ -1,6 +1,8 @@
 // The command line, fonts.scale merging and the index files, through the
 // built tool.
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -19,40 +21,72 @@ ToolResult RunIn(const TempDir &cwd, std::vector<std::string> args, long fileSiz
   return RunTool(args, options);
 }
 
-TEST(CommandLine, NoArgumentsIndexesTheCurrentDirectory) {
-  TempDir d;
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
-}
+// One run of the tool in a fresh directory: what is there before, the
+// words, and what the run must leave.
+struct CommandLineCase {
+  const char *what;
+  std::vector<std::string> dirs;                                  // made first
+  std::vector<std::pair<std::string, std::string>> files;         // then written
+  std::vector<std::string> args;
+  int status;
+  std::string stderrText;
+  std::vector<std::pair<std::string, std::optional<std::string>>> after;  // none: absent
+};
 
-TEST(CommandLine, DoubleDashWordsEndOptionsAndAreSkipped) {
-  for (const char *word : {"--", "--anything"}) {
+TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
+  const std::optional<std::string> absent;
+  const std::string empty = "0\n";
+  const CommandLineCase cases[] = {
+      {"no words index the current directory", {}, {}, {}, 0, "", {{"fonts.dir", empty}}},
+      {"-- ends the options and is skipped", {}, {}, {"--"}, 0, "", {{"fonts.dir", empty}}},
+      {"so does any longer word of two dashes", {}, {}, {"--anything"}, 0, "",
+       {{"fonts.dir", empty}}},
+      {"after -- a word beginning with a dash is a directory", {"-r"}, {}, {"--", "-r"}, 0, "",
+       {{"-r/fonts.dir", empty}, {"fonts.dir", absent}}},
+      {"unknown options are reported and the run goes on", {}, {}, {"-rx", "-x", "-"}, 0,
+       "lorvane: unknown option `-rx'\n"
+       "lorvane: unknown option `-x'\n"
+       "lorvane: unknown option `-'\n",
+       {{"fonts.dir", empty}}},
+      {"a word after the first directory is a directory", {"dir1"}, {}, {"dir1", "-r"}, 1,
+       "lorvane: failed to create directory in -r\n", {{"dir1/fonts.dir", empty}}},
+      {"the empty word is a directory that fails", {"later"}, {}, {"", "later"}, 1,
+       "lorvane: failed to create directory in \n", {{"later/fonts.dir", absent}}},
+      {"a directory that fails stops the run after the ones before it", {"a", "c"}, {},
+       {"a", "missing", "c"}, 1, "lorvane: failed to create directory in missing\n",
+       {{"a/fonts.dir", empty}, {"c/fonts.dir", absent}}},
+      {"-p takes the next word whatever it begins with", {"dir"}, {}, {"-p", "-r", "dir"}, 0, "",
+       {{"dir/fonts.dir", empty}, {"fonts.dir", absent}}},
+      {"a lone -p at the end is reported and ignored", {}, {}, {"-p"}, 0,
+       "lorvane: -p requires an argument\n", {{"fonts.dir", empty}}},
+      // -e was seen: the old encodings.dir is removed and, with no encodings
+      // found, not written again.
+      {"a lone -e at the end indexes the current directory", {},
+       {{"encodings.dir", "1\nold old.enc\n"}}, {"-e"}, 0, "lorvane: -e requires an argument\n",
+       {{"fonts.dir", empty}, {"encodings.dir", absent}}},
+      {"-e takes the next word as its directory", {"-p", "fonts"}, {}, {"-e", "-p", "fonts"}, 0,
+       "", {{"fonts/fonts.dir", empty}}},
+      {"a missing encoding directory removes every old encodings.dir", {"one", "two"},
+       {{"one/encodings.dir", "stale\n"}, {"two/encodings.dir", "stale\n"}},
+       {"-e/no/such/dir", "one", "two"}, 0, "",
+       {{"one/encodings.dir", absent}, {"two/encodings.dir", absent}, {"one/fonts.dir", empty}}},
+      {"without -e encodings.dir is left alone", {}, {{"encodings.dir", "kept\n"}}, {}, 0, "",
+       {{"encodings.dir", "kept\n"}}},
+  };
+  for (const auto &c : cases) {
     TempDir d;
-    ToolResult r = RunIn(d, {word});
-    EXPECT_EQ(r.status, 0) << word;
-    EXPECT_EQ(r.stderrText, "");
-    EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
+    for (const auto &dir : c.dirs) MakeDir(d / dir);
+    for (const auto &[name, content] : c.files) WriteFile(d / name, content);
+    ToolResult r = RunIn(d, c.args);
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(r.stderrText, c.stderrText) << c.what;
+    for (const auto &[name, content] : c.after) {
+      if (content)
+        EXPECT_EQ(ReadFile(d / name), *content) << c.what << ": " << name;
+      else
+        EXPECT_FALSE(FileExists(d / name)) << c.what << ": " << name;
+    }
   }
-  // After "--" a word beginning with '-' is a directory.
-  TempDir d;
-  MakeDir(d / "-r");
-  ToolResult r = RunIn(d, {"--", "-r"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReadFile(d / "-r/fonts.dir"), "0\n");
-  EXPECT_FALSE(FileExists(d / "fonts.dir"));
-}
-
-TEST(CommandLine, UnknownOptionsAreReportedAndTheRunGoesOn) {
-  TempDir d;
-  ToolResult r = RunIn(d, {"-rx", "-x", "-"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: unknown option `-rx'\n"
-            "lorvane: unknown option `-x'\n"
-            "lorvane: unknown option `-'\n");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
 }
 
 TEST(CommandLine, MessagesBeginWithTheInvocationNameAsGiven) {
@@ -62,98 +96,6 @@ TEST(CommandLine, MessagesBeginWithTheInvocationNameAsGiven) {
   options.argv0 = "/some/where/mkidx";
   ToolResult r = RunTool({"-q"}, options);
   EXPECT_EQ(r.stderrText, "/some/where/mkidx: unknown option `-q'\n");
-}
-
-TEST(CommandLine, AWordAfterTheFirstDirectoryIsADirectory) {
-  TempDir d;
-  MakeDir(d / "dir1");
-  ToolResult r = RunIn(d, {"dir1", "-r"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in -r\n");
-  EXPECT_EQ(ReadFile(d / "dir1/fonts.dir"), "0\n");
-}
-
-TEST(CommandLine, TheEmptyWordIsADirectoryThatFails) {
-  TempDir d;
-  MakeDir(d / "later");
-  ToolResult r = RunIn(d, {"", "later"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in \n");
-  EXPECT_FALSE(FileExists(d / "later/fonts.dir"));
-}
-
-TEST(CommandLine, ASecondUnreadableDirectoryStopsTheRunAfterTheFirst) {
-  TempDir d;
-  MakeDir(d / "a");
-  MakeDir(d / "c");
-  ToolResult r = RunIn(d, {"a", "missing", "c"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText, "lorvane: failed to create directory in missing\n");
-  EXPECT_EQ(ReadFile(d / "a/fonts.dir"), "0\n");
-  EXPECT_FALSE(FileExists(d / "c/fonts.dir"));
-}
-
-TEST(CommandLine, PrefixTakesTheNextWordWhateverItBegins) {
-  // "-p -r" sets the prefix to "-r" and does not set relative.
-  TempDir d;
-  MakeDir(d / "dir");
-  ToolResult r = RunIn(d, {"-p", "-r", "dir"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(d / "dir/fonts.dir"), "0\n");
-  EXPECT_FALSE(FileExists(d / "fonts.dir"));
-}
-
-TEST(CommandLine, ALonePrefixOptionAtTheEndIsReportedAndIgnored) {
-  TempDir d;
-  ToolResult r = RunIn(d, {"-p"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "lorvane: -p requires an argument\n");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
-}
-
-TEST(CommandLine, ALoneEncodingOptionAtTheEndIndexesTheCurrentDirectory) {
-  TempDir d;
-  WriteFile(d / "encodings.dir", "1\nold old.enc\n");
-  ToolResult r = RunIn(d, {"-e"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "lorvane: -e requires an argument\n");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
-  // have_enc_dir is set: the old encodings.dir is removed and, with no
-  // encodings found, not written again.
-  EXPECT_FALSE(FileExists(d / "encodings.dir"));
-}
-
-TEST(CommandLine, EncodingOptionConsumesTheNextWordAsItsDirectory) {
-  // "-e -p" scans a directory named "-p"; the "-p" is not an option.
-  TempDir d;
-  MakeDir(d / "-p");
-  MakeDir(d / "fonts");
-  ToolResult r = RunIn(d, {"-e", "-p", "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(d / "fonts/fonts.dir"), "0\n");
-}
-
-TEST(CommandLine, AMissingEncodingDirectoryRemovesEveryOldEncodingsDir) {
-  TempDir d;
-  MakeDir(d / "one");
-  MakeDir(d / "two");
-  WriteFile(d / "one/encodings.dir", "stale\n");
-  WriteFile(d / "two/encodings.dir", "stale\n");
-  ToolResult r = RunIn(d, {"-e/no/such/dir", "one", "two"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_FALSE(FileExists(d / "one/encodings.dir"));
-  EXPECT_FALSE(FileExists(d / "two/encodings.dir"));
-  EXPECT_EQ(ReadFile(d / "one/fonts.dir"), "0\n");
-}
-
-TEST(CommandLine, WithoutEncodingOptionsEncodingsDirIsLeftAlone) {
-  TempDir d;
-  WriteFile(d / "encodings.dir", "kept\n");
-  EXPECT_EQ(RunIn(d, {}).status, 0);
-  EXPECT_EQ(ReadFile(d / "encodings.dir"), "kept\n");
 }
 
 TEST(CommandLine, ARelativeEncodingDirectoryTooLongWithTheCwdStopsOptions) {

@@ -19,17 +19,7 @@ namespace {
 
 std::string decode(const std::string &z, bool *pushed = nullptr, int chunk = BUFFILESIZE,
                    int block = 0) {
-  BufFile *src = MemBufOpen(z.data(), z.size(), chunk);
-  BufFile *f = BufFilePushCompressed(src);
-  if (pushed) *pushed = f != nullptr;
-  if (!f) {
-    BufFileClose(src, 1);
-    return {};
-  }
-  std::string out = ReadStream(f, block);
-  EXPECT_EQ(BufFileGetByte(f), -1);
-  BufFileClose(f, 1);
-  return out;
+  return DecodeThrough(BufFilePushCompressed, z, pushed, chunk, block);
 }
 
 bool accepted(const std::string &z) {

@@ -51,19 +51,8 @@ std::string gzipMember(const std::string &data, const Header &h = {}) {
   return s;
 }
 
-// Decodes `gz` through the filter over an in-memory source delivering
-// `chunk` bytes per fill; `pushed` tells whether the header was accepted.
 std::string decode(const std::string &gz, bool *pushed = nullptr, int chunk = BUFFILESIZE) {
-  BufFile *src = MemBufOpen(gz.data(), gz.size(), chunk);
-  BufFile *f = BufFilePushZIP(src);
-  if (pushed) *pushed = f != nullptr;
-  if (!f) {
-    BufFileClose(src, 1);
-    return {};
-  }
-  std::string out = ReadStream(f);
-  BufFileClose(f, 1);
-  return out;
+  return DecodeThrough(BufFilePushZIP, gz, pushed, chunk);
 }
 
 bool accepted(const std::string &gz) {

@@ -28,14 +28,22 @@ std::string Collapse(const std::string &text) {
 }
 
 // The message formats that the sources under `dir` pass to `writer` (a
-// pattern ending with the call's opening parenthesis).
-std::vector<std::string> MessageFormats(const std::string &dir, const std::string &writer) {
+// pattern ending where the format argument begins).  With `handedOn`, also
+// the texts that end a line and are handed to a function as an argument (a
+// message that a step passes on to the writer).
+std::vector<std::string> MessageFormats(const std::string &dir, const std::string &writer,
+                                        bool handedOn) {
   std::vector<std::string> formats;
-  std::regex call(writer + "\\s*\"((?:[^\"\\\\]|\\\\.)*)\"");
+  const std::string literal = "\"((?:[^\"\\\\]|\\\\.)*)\"";
+  std::regex call(writer + "\\s*" + literal);
+  std::regex argument("[,{]\\s*\"((?:[^\"\\\\]|\\\\.)*\\\\n)\"");
   for (const auto &e : std::filesystem::directory_iterator(std::string(LORVANE_SOURCE_DIR) + "/" + dir)) {
     if (e.path().extension() != ".cpp") continue;
     std::string src = ReadFile(e.path().string());
     for (std::sregex_iterator it(src.begin(), src.end(), call), end; it != end; ++it)
+      formats.push_back((*it)[1].str());
+    if (!handedOn) continue;
+    for (std::sregex_iterator it(src.begin(), src.end(), argument), end; it != end; ++it)
       formats.push_back((*it)[1].str());
   }
   return formats;
@@ -52,18 +60,18 @@ TEST(ManualPage, DocumentsEveryMessageTheProgramPrints) {
   int status = 0;
   std::string page = Collapse(Capture("groff -man -Tascii '" LORVANE_SOURCE_DIR "/man/lorvane.1' 2>/dev/null | col -b", &status));
   ASSERT_EQ(status, 0);
-  std::vector<std::string> formats = MessageFormats("tool", "fprintf\\(\\s*stderr,");
+  std::vector<std::string> formats = MessageFormats("tool", "fprintf\\(\\s*stderr,", false);
   ASSERT_GT(formats.size(), 15u);
   // Messages of the driver begin with the program's name; those of the BDF
   // reader follow their own line prefix.
   for (std::string &format : formats) format = format.rfind("%s: ", 0) == 0 ? format.substr(4) : "";
-  std::vector<std::string> bdf = MessageFormats("bitmap", "bdf(?:Error|Warning)\\(");
+  std::vector<std::string> bdf = MessageFormats("bitmap", "bdf(?:Error|Warning|Fail)\\(\\s*\\w+,", true);
   ASSERT_GT(bdf.size(), 30u);
   formats.insert(formats.end(), bdf.begin(), bdf.end());
   for (const std::string &format : formats) {
     // The fixed text up to the first conversion is what the page must show.
     std::string unescaped = std::regex_replace(format, std::regex("\\\\\""), "\"");
-    std::string text = Collapse(std::regex_replace(unescaped, std::regex("%[a-z].*|\\\\n$"), ""));
+    std::string text = Collapse(std::regex_replace(unescaped, std::regex("%[-+ #0-9.*]*[a-z].*|\\\\n$"), ""));
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() < 4) continue;
     EXPECT_NE(page.find(text), std::string::npos) << "message not in the manual page: " << text;

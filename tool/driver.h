@@ -6,12 +6,16 @@
 
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
+#include "util/miscutil.h"
 
 // Settings read from the command line.
 extern const char *progName;
 extern const char *prefix;  // written before every path in encodings.dir
 extern bool relative;       // -e directories used as given
 extern bool have_enc_dir;   // an -e option was seen: encodings.dir is rewritten
+extern bool reproducible;   // --reproducible: directory listings in byte order of the names
+extern bool verbose;        // --verbose: why each font file was left out
+extern bool checkOnly;      // --check: compare the index files, write nothing
 
 // One encoding name and the file that declares it.
 struct EncodingEntry {
@@ -33,6 +37,19 @@ int LorvaneMain(int argc, char **argv);
 // Index one directory: scan it, merge fonts.scale, write the index files.
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
 
+// --check of one directory: build what a run would write and compare it
+// with what is there.  Failed: a run would fail the directory, or the old
+// index cannot be read (the message is written).
+enum class CheckResult { Current, WouldChange, Failed };
+CheckResult CheckDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
+// --check of every directory: the exit status (0 all current, 1 some index
+// would change, 2 some directory could not be checked).
+int CheckDirectories(const char *const *dirnames, int count, EncodingTable *encodings,
+                     int encodingCount);
+// Flushes standard output; false, with the message, when what was written
+// there did not all arrive.
+bool FinishStandardOutput();
+
 // The directory scan: one entry per font file kept.
 bool LoadDirectory(const char *dirname, FontTable *table);
 // `kind`: what the listing told of the file; `dirFd`: the directory open, so
@@ -48,6 +65,25 @@ bool AddEntry(FontTable *table, const char *fontName, const char *fileName);
 bool LoadScalable(const char *dirname, FontTable *table);
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount);
+CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
+                           int encodingCount);
+
+// The bytes of an index file, built in memory for a check.
+struct IndexBuffer {
+  FontPtr<char> data;
+  size_t size = 0;
+  size_t capacity = 0;
+  bool put(const char *bytes, size_t length);  // false when memory is short
+};
+// The exact bytes WriteFontTable writes; false when memory is short.
+bool FormatFontsDir(const FontTable *table, IndexBuffer *out);
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out);
+// What a run does with a directory's encodings.dir: leaves it (no -e),
+// removes it (no encoding found), or replaces it.
+enum class EncodingsDirAction { Keep, Remove, Write };
+EncodingsDirAction EncodingsDirActionFor(int encodingCount);
+// "%s/%s" into a path buffer of kPathMax bytes; false when it does not fit.
+bool IndexPath(char *path, const char *dirname, const char *name);
 
 // How reading the entries of a fonts.scale stream ended.
 enum class ScalableResult { Done, OutOfMemory, BadFormat };

@@ -5,6 +5,9 @@
 // created exclusively beside it and renamed into place once every byte is
 // written and the file is closed.  The index path therefore only ever holds
 // a complete file, and a link planted after the removal is never followed.
+//
+// --check (indexcheck.cpp) builds the same bytes in memory, through the same
+// formatters and the same decision on encodings.dir.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -82,35 +85,67 @@ WriteResult writeReplacing(const char *path, Body body) {
 // Removal that treats a file already gone as success.
 bool removeOld(const char *path) { return ::unlink(path) == 0 || errno == ENOENT; }
 
-bool writeFontsDir(FILE *file, const FontTable *table) {
-  if (std::fprintf(file, "%d\n", table->count) < 0) return false;
+// The index formats, written once for both destinations of their bytes: a
+// file being written (FileSink) and memory, for a check (MemorySink).
+// Each sink takes a block, a NUL-terminated text and a byte.
+class FileSink {
+ public:
+  explicit FileSink(FILE *file) : file_(file) {}
+  bool put(const char *bytes, size_t length) { return std::fwrite(bytes, 1, length, file_) == length; }
+  bool text(const char *text) { return std::fputs(text, file_) >= 0; }
+  bool byte(char c) { return std::putc(c, file_) != EOF; }
+
+ private:
+  FILE *file_;
+};
+
+class MemorySink {
+ public:
+  explicit MemorySink(IndexBuffer *buffer) : buffer_(buffer) {}
+  bool put(const char *bytes, size_t length) { return buffer_->put(bytes, length); }
+  bool text(const char *text) { return buffer_->put(text, std::strlen(text)); }
+  bool byte(char c) { return buffer_->put(&c, 1); }
+
+ private:
+  IndexBuffer *buffer_;
+};
+
+template <class Sink>
+bool putCount(Sink &out, int count) {
+  char line[16];
+  int length = std::snprintf(line, sizeof line, "%d\n", count);
+  return out.put(line, static_cast<size_t>(length));
+}
+
+// The count, then "file name" lines in table order.
+template <class Sink>
+bool formatFontsDir(Sink &out, const FontTable *table) {
+  if (!putCount(out, table->count)) return false;
   for (int i = 0; i < table->count; i++) {
     const FontEntry &e = table->entries[i];
-    // A line per font: put together, not formatted.
-    if (std::fputs(e.u.bitmap.fileName, file) < 0 || std::putc(' ', file) == EOF ||
-        std::fputs(e.name.text, file) < 0 || std::putc('\n', file) == EOF)
+    if (!out.text(e.u.bitmap.fileName) || !out.byte(' ') || !out.text(e.name.text) || !out.byte('\n'))
       return false;
   }
   return true;
 }
 
-bool writeEncodingsDir(FILE *file, const EncodingTable *encodings, int encodingCount) {
-  if (std::fprintf(file, "%d\n", encodingCount) < 0) return false;
+// The count, then "name prefix+path" lines, bucket by bucket.
+template <class Sink>
+bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingCount) {
+  if (!putCount(out, encodingCount)) return false;
   for (EncodingEntry *const &bucket : encodings->buckets)
     for (const EncodingEntry *e = bucket; e; e = e->next)
-      if (std::fprintf(file, "%s %s%s\n", e->name, prefix, e->file) < 0) return false;
+      if (!out.text(e->name) || !out.byte(' ') || !out.text(prefix) || !out.text(e->file) || !out.byte('\n'))
+        return false;
   return true;
-}
-
-// "%s/%s" into a path buffer; false when it does not fit.
-bool indexPath(char *path, const char *dirname, const char *name) {
-  return std::snprintf(path, kPathMax, "%s/%s", dirname, name) < kPathMax;
 }
 
 // encodings.dir: every problem is a warning; the directory still succeeds.
 void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodingCount) {
+  EncodingsDirAction action = EncodingsDirActionFor(encodingCount);
+  if (action == EncodingsDirAction::Keep) return;
   char path[kPathMax];
-  if (!indexPath(path, dirname, "encodings.dir")) {
+  if (!IndexPath(path, dirname, "encodings.dir")) {
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "encodings.dir");
     return;
   }
@@ -118,8 +153,12 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
     std::fprintf(stderr, "%s: warning: cannot unlink %s\n", progName, path);
     return;
   }
-  if (encodingCount == 0) return;
-  switch (writeReplacing(path, [&](FILE *f) { return writeEncodingsDir(f, encodings, encodingCount); })) {
+  if (action == EncodingsDirAction::Remove) return;
+  auto body = [&](FILE *f) {
+    FileSink sink(f);
+    return formatEncodingsDir(sink, encodings, encodingCount);
+  };
+  switch (writeReplacing(path, body)) {
     case WriteResult::Written:
       break;
     case WriteResult::CannotCreate:
@@ -133,10 +172,47 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
 
 }  // namespace
 
+bool IndexBuffer::put(const char *bytes, size_t length) {
+  if (length > capacity - size) {
+    size_t wanted = capacity ? capacity : 4096;
+    while (wanted - size < length) {
+      if (wanted > kFontAllocLimit / 2) return false;
+      wanted *= 2;
+    }
+    char *grown = static_cast<char *>(FontRealloc(data.get(), wanted));
+    if (!grown) return false;
+    data.release();
+    data.reset(grown);
+    capacity = wanted;
+  }
+  std::memcpy(data.get() + size, bytes, length);
+  size += length;
+  return true;
+}
+
+bool FormatFontsDir(const FontTable *table, IndexBuffer *out) {
+  MemorySink sink(out);
+  return formatFontsDir(sink, table);
+}
+
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out) {
+  MemorySink sink(out);
+  return formatEncodingsDir(sink, encodings, encodingCount);
+}
+
+EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
+  if (!have_enc_dir) return EncodingsDirAction::Keep;
+  return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
+}
+
+bool IndexPath(char *path, const char *dirname, const char *name) {
+  return std::snprintf(path, kPathMax, "%s/%s", dirname, name) < kPathMax;
+}
+
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount) {
   char path[kPathMax];
-  if (!indexPath(path, dirname, "fonts.dir")) {
+  if (!IndexPath(path, dirname, "fonts.dir")) {
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.dir");
     return false;
   }
@@ -144,7 +220,11 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
     std::fprintf(stderr, "%s: cannot unlink %s\n", progName, path);
     return false;
   }
-  switch (writeReplacing(path, [&](FILE *f) { return writeFontsDir(f, table); })) {
+  auto body = [&](FILE *f) {
+    FileSink sink(f);
+    return formatFontsDir(sink, table);
+  };
+  switch (writeReplacing(path, body)) {
     case WriteResult::Written:
       break;
     case WriteResult::CannotCreate:
@@ -154,6 +234,6 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
       std::fprintf(stderr, "%s: cannot write %s\n", progName, path);
       return false;
   }
-  if (have_enc_dir) WriteEncodingsDir(dirname, encodings, encodingCount);
+  WriteEncodingsDir(dirname, encodings, encodingCount);
   return true;
 }

@@ -25,7 +25,8 @@ ToolResult RunTool(const std::vector<std::string> &args, const ToolOptions &opti
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = options.stdoutPath.empty() ? open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                         : open(options.stdoutPath.c_str(), O_WRONLY);
     if (err < 0 || out < 0) _exit(126);
     dup2(err, 2);
     dup2(out, 1);

@@ -18,6 +18,8 @@ struct ToolOptions {
   // Run as an ordinary user (nobody) when the tests run as root, so that
   // permissions are enforced; the directories involved must let others in.
   bool unprivileged = false;
+  // Standard output goes to this file instead of stdoutText (/dev/full, say).
+  std::string stdoutPath;
   // Extra environment entries ("NAME=value"), e.g. for the failure-injecting build.
   std::vector<std::string> env;
 };

@@ -2,6 +2,7 @@
 
 #include "tests/support/membuf.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/wait.h>
@@ -161,6 +162,24 @@ void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
   }
   DrainWithPlan(f, data + 1, 4);
   BufFileClose(f, 1);
+}
+
+std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed, bool *pushed,
+                          int chunk, int block) {
+  BufFile *src = MemBufOpen(packed.data(), packed.size(), chunk);
+  BufFile *f = push(src);
+  if (pushed) *pushed = f != nullptr;
+  if (!f) {
+    BufFileClose(src, 1);
+    return {};
+  }
+  std::string out = ReadStream(f, block);
+  if (BufFileGetByte(f) != BUFFILEEOF) {
+    std::fprintf(stderr, "DecodeThrough: the end of the data did not stay\n");
+    std::abort();
+  }
+  BufFileClose(f, 1);
+  return out;
 }
 
 std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,

@@ -44,6 +44,14 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
 // bytes, pushed through `push` and drained.
 void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
 
+// Everything the filter that `push` makes delivers from `packed` held in
+// memory, the source filling `chunk` bytes at a time and the filter read in
+// blocks of `block` bytes (0: byte at a time).  Aborts if the end, once
+// met, does not stay.  *pushed tells whether the filter accepted the header (none:
+// not wanted); a refused header delivers nothing.
+std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed,
+                          bool *pushed = nullptr, int chunk = BUFFILESIZE, int block = 0);
+
 // Gets and skips across many fills of the filter that `push` makes over
 // `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip
 // of 0, skips within and across buffers, a skip to the exact end and one past

@@ -54,6 +54,24 @@ std::vector<std::string> ListDir(const std::string &path) {
   return names;
 }
 
+std::string Snapshot(const std::string &path) {
+  std::vector<std::string> names = {""};
+  for (const auto &e : std::filesystem::recursive_directory_iterator(path))
+    names.push_back(std::filesystem::relative(e.path(), path).string());
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string &name : names) {
+    std::string full = name.empty() ? path : path + "/" + name;
+    struct stat st;
+    if (lstat(full.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + full);
+    out += name + " " + std::to_string(st.st_ino) + " " + std::to_string(st.st_mode) + " " +
+           std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + "\n";
+    if (S_ISREG(st.st_mode)) out += ReadFile(full) + "\n";
+  }
+  return out;
+}
+
 int OpenDescriptorCount() {
   int n = 0;
   for (const auto &e : std::filesystem::directory_iterator("/proc/self/fd")) {

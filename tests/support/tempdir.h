@@ -27,6 +27,11 @@ void MakeDir(const std::string &path);
 // The names in a directory, sorted.
 std::vector<std::string> ListDir(const std::string &path);
 
+// Everything a run could change under `path`, the directory itself
+// included: each entry's name, inode, mode, size, modification time and,
+// for a regular file, content.  Equal snapshots: nothing was touched.
+std::string Snapshot(const std::string &path);
+
 // The number of file descriptors this process has open.
 int OpenDescriptorCount();
 
