@@ -27,28 +27,39 @@ bool FontReaderSkipPast(FontReader *r, unsigned char byte) {
   }
 }
 
+bool FontReaderPassOver(FontReader *r, uint64_t count) {
+  while (count > 0) {
+    const unsigned char *bytes;
+    size_t held = FontReaderAhead(r, &bytes);
+    if (held == 0) return false;
+    size_t take = count < held ? static_cast<size_t>(count) : held;
+    FontReaderConsume(r, take);
+    count -= take;
+  }
+  return true;
+}
+
 uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
   unsigned char b[4] = {};
   for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));
   return size == 4 ? FontLoad32(b, msbFirst) : FontLoad16(b, msbFirst);
 }
 
-bool FontReaderRead(FontReader *r, void *buf, size_t count) {
+size_t FontReaderReadAcross(FontReader *r, void *buf, size_t count) {
   auto *out = static_cast<char *>(buf);
-  while (count > 0) {
-    int want = static_cast<int>(count < kChunk ? count : kChunk);
-    int got = BufFileRead(r->file, out, want);
+  size_t done = 0;
+  while (done < count) {
+    size_t left = count - done;
+    int want = static_cast<int>(left < kChunk ? left : kChunk);
+    int got = BufFileRead(r->file, out + done, want);
     r->position += static_cast<uint64_t>(got);
+    done += static_cast<size_t>(got);
     if (got < want) {
-      std::memset(out + got, 0, count - static_cast<size_t>(got));
-      r->position += count - static_cast<size_t>(got);
       r->ended = true;
-      return false;
+      break;
     }
-    out += got;
-    count -= static_cast<size_t>(got);
   }
-  return true;
+  return done;
 }
 
 bool FontReaderSkip(FontReader *r, uint64_t count) {

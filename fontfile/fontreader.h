@@ -92,6 +92,10 @@ inline int FontReaderPeek(FontReader *r) {
 // Passes over the bytes up to and including the next `byte`, taking the
 // buffered bytes in bulk; false when the data ends first.
 bool FontReaderSkipPast(FontReader *r, unsigned char byte);
+// Passes over count bytes by taking them through the buffer, so that it is
+// false when the data ends first, even on a plain file (FontReaderSkip may
+// seek past its end).  For short distances, such as a header's fields.
+bool FontReaderPassOver(FontReader *r, uint64_t count);
 
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
 inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {
@@ -127,8 +131,29 @@ inline uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
   return static_cast<uint16_t>(FontReaderGetAcross(r, 2, msbFirst));
 }
 
-// Exactly count bytes into buf, or false (the data ended).
-bool FontReaderRead(FontReader *r, void *buf, size_t count);
+// Up to count bytes into buf, fewer only when the data ends first (then
+// `ended` is set); the number read.  Inline when the buffer holds them all:
+// the readers and the LZW filter read small records and groups.
+size_t FontReaderReadAcross(FontReader *r, void *buf, size_t count);
+inline size_t FontReaderReadUpTo(FontReader *r, void *buf, size_t count) {
+  const unsigned char *held;
+  if (__builtin_expect(count > 0 && count <= static_cast<size_t>(BufFileAhead(r->file, &held)), 1)) {
+    __builtin_memcpy(buf, held, count);
+    FontReaderConsume(r, count);
+    return count;
+  }
+  return FontReaderReadAcross(r, buf, count);
+}
+
+// Exactly count bytes into buf, or false (the data ended: the bytes missing
+// are zeros).
+inline bool FontReaderRead(FontReader *r, void *buf, size_t count) {
+  size_t got = FontReaderReadUpTo(r, buf, count);
+  if (__builtin_expect(got == count, 1)) return true;
+  __builtin_memset(static_cast<char *>(buf) + got, 0, count - got);
+  r->position += count - got;
+  return false;
+}
 // Passes over count bytes; false when the stream says the data ended.  A
 // skip past the end of a plain file can succeed; the next read then fails.
 bool FontReaderSkip(FontReader *r, uint64_t count);

@@ -3,6 +3,8 @@
 // data is noticed and kept.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "fontfile/fontreader.h"
@@ -48,6 +50,38 @@ TEST(FontReader, NumbersReadTheSameWhereverAFillCutsThem) {
     EXPECT_TRUE(r->ended);
     EXPECT_EQ(FontReaderGet16(r, true), 0);
     EXPECT_EQ(r->position, at + 6);
+  }
+}
+
+TEST(FontReader, ReadsAndPassesTakeExactlyTheirBytesWhereverFillsCutThem) {
+  std::string data = NoiseSample(20000);
+  const size_t sizes[] = {1, 7, 16, 300, 4097, 9000};
+  for (int chunk : kChunks) {
+    SCOPED_TRACE("fills of " + std::to_string(chunk));
+    Stream s(data, chunk);
+    FontReader *r = &s.reader;
+    std::string got(9000, '\0');
+    size_t at = 0;
+    for (size_t step = 0; at < data.size(); step++) {
+      size_t size = sizes[step % std::size(sizes)];
+      size_t expected = std::min(size, data.size() - at);
+      if (step % 2 == 0) {
+        ASSERT_EQ(FontReaderReadUpTo(r, got.data(), size), expected) << at;
+        ASSERT_EQ(got.substr(0, expected), data.substr(at, expected)) << at;
+      } else {
+        ASSERT_EQ(FontReaderPassOver(r, size), expected == size) << at;
+      }
+      at += expected;
+      ASSERT_EQ(r->position, at);
+      ASSERT_EQ(r->ended, expected < size);
+    }
+    // At the end a read gets nothing, an exact read gets zeros.
+    EXPECT_EQ(FontReaderReadUpTo(r, got.data(), 5), 0u);
+    got.assign(3, 'x');
+    EXPECT_FALSE(FontReaderRead(r, got.data(), 3));
+    EXPECT_EQ(got, std::string(3, '\0'));
+    EXPECT_FALSE(FontReaderPassOver(r, 1));
+    EXPECT_TRUE(FontReaderPassOver(r, 0));
   }
 }
 
