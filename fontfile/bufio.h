@@ -57,8 +57,8 @@ inline int BufFileGetByte(BufFile *f) {
 
 // Gives back the byte that the last BufFileGetByte returned, so that the next
 // read returns it again.  Only once, and only right after a read that gave a
-// byte (not the end of the data): by the fill contract that byte lies just
-// before the cursor, whichever of the fast path or a fill delivered it.
+// byte (not the end of the data): that byte lies just before the cursor,
+// whichever of the fast path or a fill (BufFileDeliver) delivered it.
 inline void BufFileUngetByte(BufFile *f) {
   --f->cursor;
   ++f->remaining;
