@@ -88,10 +88,10 @@ __attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
     s->maxCode = (1 << kInitBits) - 1;
     s->clearFlag = 0;
   }
-  auto got = static_cast<int>(FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(s->nBits)));
+  size_t got = FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(s->nBits));
   // A group cut short: only the codes that lie wholly in its bytes count.
   s->bitOffset = 0;
-  s->bitSize = got * 8 - (s->nBits - 1);
+  s->bitSize = static_cast<int>(got) * 8 - (s->nBits - 1);
   return s->bitSize > 0;
 }
 

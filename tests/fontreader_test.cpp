@@ -34,7 +34,8 @@ TEST(FontReader, NumbersReadTheSameWhereverAFillCutsThem) {
     size_t at = 0;
     auto byte = [&](size_t i) { return uint32_t{static_cast<unsigned char>(data[i])}; };
     while (at + 7 <= data.size()) {
-      ASSERT_EQ(FontReaderGet32(r, true), byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3));
+      ASSERT_EQ(FontReaderGet32(r, true),
+                byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3));
       ASSERT_EQ(FontReaderGet16(r, false), byte(at + 5) << 8 | byte(at + 4));
       ASSERT_EQ(FontReaderByte(r), byte(at + 6));
       at += 7;

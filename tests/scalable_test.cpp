@@ -23,8 +23,10 @@ Read ReadWithFills(const std::string &text, int chunk) {
   FontTable table;
   EXPECT_TRUE(FontFileInitTable(&table, 10));
   Read read{ReadScalableEntries(f, &table), {}};
-  for (int i = 0; i < table.count; i++)
-    read.entries.push_back(std::string(table.entries[i].u.bitmap.fileName) + "|" + table.entries[i].name.text);
+  for (int i = 0; i < table.count; i++) {
+    const FontEntry &e = table.entries[i];
+    read.entries.push_back(std::string(e.u.bitmap.fileName) + "|" + e.name.text);
+  }
   FontFileFreeTable(&table);
   BufFileClose(f, 1);
   return read;
