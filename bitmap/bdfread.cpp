@@ -170,6 +170,8 @@ bool addMissingProperties(BdfFileState &s, FontInfo &info, int &slot, Reserve re
                bdfForceMakeAtom({s.headerFontName, std::strchr(s.headerFontName, 0)}))) ||
       !add(s.weightProp, "WEIGHT", false, -1))
     return false;
+  // RESOLUTION is in hundredths of pixels per point, of the printer's point
+  // of 1/72.27 inch: a resolution in pixels per inch times 100 / 72.27.
   if (s.xResolution == s.yResolution &&
       !add(s.resolutionProp, "RESOLUTION", false, truncToInt32(s.xResolution * 100.0 / 72.27)))
     return false;

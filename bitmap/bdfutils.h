@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 #include "util/fontstruct.h"
 
 // A line holds at most 1023 characters: a longer one is cut there, the

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <utility>
 
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -131,9 +131,9 @@ int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   if (nprops % 4 != 0) FontReaderSkip(r, 4 - nprops % 4);  // records padded to 4 bytes
   int32_t poolSize = pcfGetINT32(r, format);
   if (r->ended || poolSize < 0) return BadFont;
-  FontBlock pool;
+  FontFrame pool;
   bool outOfMemory = false;
-  if (!FontReaderTakeBlock(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory))
+  if (!FontReaderEnterFrame(r, static_cast<uint32_t>(poolSize), &pool, &outOfMemory))
     return outOfMemory ? AllocFailure : BadFont;
 
   auto poolBytes = static_cast<uint32_t>(poolSize);
@@ -149,6 +149,7 @@ int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, ui
       p.value = static_cast<int32_t>(value);
     }
   }
+  FontReaderExitFrame(&pool);
   info->props = props.release();
   info->isStringProp = isString.release();
   info->propCount = static_cast<int32_t>(nprops);
@@ -226,6 +227,8 @@ bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, ui
   // 0xFFFF (no glyph) reads the same in both byte orders, so the indexes
   // are compared as they lie; the loop has no early exit, so the compiler
   // compares whole vectors of them.
+  // 4 KiB of indexes a read, half a stream buffer: most reads are one copy
+  // from the stream's buffer, and a two-byte font's 65,536 codes take 32.
   uint16_t chunk[2048];
   unsigned missing = 0;
   for (uint64_t left = codes > 0 ? uint64_t{2} * static_cast<uint32_t>(codes) : 0; left > 0;) {

@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -140,9 +140,9 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
     flagWords.get()[i] = word(record + 8);
     isString.get()[i] = static_cast<char>(record[8]);
   }
-  FontBlock pool;
+  FontFrame pool;
   bool outOfMemory = false;
-  if (!FontReaderTakeBlock(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
+  if (!FontReaderEnterFrame(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
   for (uint32_t i = 0; i < nprops; i++) {
     FontProp &p = props.get()[i];
     uint32_t offset = p.name;
@@ -155,6 +155,7 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
       p.value = static_cast<int32_t>(value);
     }
   }
+  FontReaderExitFrame(&pool);
   info->props = props.release();
   info->isStringProp = isString.release();
   info->propCount = static_cast<int32_t>(nprops);

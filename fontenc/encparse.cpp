@@ -1,13 +1,14 @@
 // The header scan of encoding files.
 //
-// Reading works a line at a time.  gettoken reads one token and hands back
-// the character that ended it (the lookahead), which the next gettoken of the
-// same line starts from; a new line always starts with a fresh read, so a
-// lookahead left at the end of a line is dropped (only a stray token on an
-// UNDEFINE line gives its lookahead back to the stream, see undefineLine).
-// A pending NUL is passed over: the next token starts with the byte after
-// it, where a NUL is a bad character like any other.  Only a NUL read where
-// a line begins ends the data.
+// Reading works a line at a time, through the bounded reader.  gettoken
+// reads one token and hands back the character that ended it (the
+// lookahead), which the next gettoken of the same line starts from; a new
+// line always starts with a fresh read, so a lookahead left at the end of a
+// line is dropped (only a stray token on an UNDEFINE line gives its
+// lookahead back to the stream, see undefineLine).  A pending NUL is passed
+// over: the next token starts with the byte after it, where a NUL is a bad
+// character like any other.  Only a NUL read where a line begins ends the
+// data.
 #include "fontenc/encparse.h"
 
 #include <cstring>
@@ -15,6 +16,7 @@
 
 #include "fontfile/bufio.h"
 #include "fontfile/fileio.h"
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 char keyword_value[kEncodingWordMax + 1];
@@ -65,49 +67,48 @@ inline int digitValue(int c) {
 
 // Passes over the rest of the line from lookahead c, the newline included.
 // A pending NUL stops the skip at once: reading resumes right after the NUL.
-void skipEndOfLine(BufFile *f, int c) {
-  if (c == 0) return;
-  if (c == kNoChar) c = BufFileGetByte(f);
-  while (c != '\n' && c != BUFFILEEOF) c = BufFileGetByte(f);
+void skipEndOfLine(FontReader *r, int c) {
+  if (c == 0 || c == '\n' || c == BUFFILEEOF) return;
+  FontReaderSkipPast(r, '\n');
 }
 
 // A number starting with digit c; returns the character that ended it.
 // 0x / 0X make it hexadecimal, another leading 0 octal.  Unsigned 32-bit
 // arithmetic: a long number wraps instead of overflowing.
-int getnum(BufFile *f, int c, uint32_t *value) {
+int getnum(FontReader *r, int c, uint32_t *value) {
   uint32_t base = 10;
   if (c == '0') {
     base = 8;
-    c = BufFileGetByte(f);
+    c = FontReaderChar(r);
     if (c == 'x' || c == 'X') {
       base = 16;
-      c = BufFileGetByte(f);
+      c = FontReaderChar(r);
     }
   }
   uint32_t n = 0;
-  for (int d; (d = digitValue(c)) >= 0; c = BufFileGetByte(f)) n = n * base + static_cast<uint32_t>(d);
+  for (int d; (d = digitValue(c)) >= 0; c = FontReaderChar(r)) n = n * base + static_cast<uint32_t>(d);
   *value = n;
   return c;
 }
 
 // One token, starting from lookahead c; *cp receives the new lookahead.
-int gettoken(BufFile *f, int c, int *cp) {
+int gettoken(FontReader *r, int c, int *cp) {
   *cp = kNoChar;
   if (c == kNoChar) {
-    c = BufFileGetByte(f);
+    c = FontReaderChar(r);
     if (c == 0) return EOF_TOKEN;  // a NUL where a line begins
   } else if (c == 0) {
-    c = BufFileGetByte(f);  // the NUL that ended the last token is passed over
+    c = FontReaderChar(r);  // the NUL that ended the last token is passed over
   }
-  while (isBlank(c)) c = BufFileGetByte(f);
+  while (isBlank(c)) c = FontReaderChar(r);
   if (c == BUFFILEEOF) return EOF_TOKEN;
   if (c == '\n') return EOL_TOKEN;
   if (c == '#') {
-    skipEndOfLine(f, kNoChar);
+    skipEndOfLine(r, kNoChar);
     return EOL_TOKEN;
   }
   if (c >= '0' && c <= '9') {
-    *cp = getnum(f, c, &number_value);
+    *cp = getnum(r, c, &number_value);
     return NUMBER_TOKEN;
   }
   if (!startsWord(c)) return ERROR_TOKEN;  // only the bad character is consumed
@@ -118,7 +119,7 @@ int gettoken(BufFile *f, int c, int *cp) {
   for (;;) {
     keyword_value[n++] = static_cast<char>(c);
     if (n == kEncodingWordMax) break;
-    c = BufFileGetByte(f);
+    c = FontReaderChar(r);
     if (endsWord(c)) break;
   }
   keyword_value[n] = '\0';
@@ -129,67 +130,67 @@ int gettoken(BufFile *f, int c, int *cp) {
 // True when only white space or a comment remains on the line (the end of
 // the data counts as the end of a line).  The rest of the line is passed
 // over either way.
-bool endOfLine(BufFile *f, int c) {
-  int token = gettoken(f, c, &c);
+bool endOfLine(FontReader *r, int c) {
+  int token = gettoken(r, c, &c);
   if (token == EOL_TOKEN || token == EOF_TOKEN) return true;
-  skipEndOfLine(f, c);
+  skipEndOfLine(r, c);
   return false;
 }
 
 // The bad line's remainder is passed over; returns the bad-line result.
-int badLine(BufFile *f, int token, int c) {
-  if (token != EOL_TOKEN && token != EOF_TOKEN) skipEndOfLine(f, c);
+int badLine(FontReader *r, int token, int c) {
+  if (token != EOL_TOKEN && token != EOF_TOKEN) skipEndOfLine(r, c);
   return kBadLine;
 }
 
-int numberLine(BufFile *f, int c) {
+int numberLine(FontReader *r, int c) {
   value1 = number_value;
-  int token = gettoken(f, c, &c);
-  if (token == KEYWORD_TOKEN) return endOfLine(f, c) ? kCodeName : kBadLine;
-  if (token != NUMBER_TOKEN) return badLine(f, token, c);
+  int token = gettoken(r, c, &c);
+  if (token == KEYWORD_TOKEN) return endOfLine(r, c) ? kCodeName : kBadLine;
+  if (token != NUMBER_TOKEN) return badLine(r, token, c);
   value2 = number_value;
-  token = gettoken(f, c, &c);
+  token = gettoken(r, c, &c);
   if (token == EOL_TOKEN) return kCodeRange;
   if (token == NUMBER_TOKEN) {
     value3 = number_value;  // the rest of the line is not examined
     return kCodeRangeTarget;
   }
-  return badLine(f, token, c);
+  return badLine(r, token, c);
 }
 
 // A keyword followed by a name and the end of the line.
-int nameLine(BufFile *f, int c, int result) {
-  int token = gettoken(f, c, &c);
-  if (token != KEYWORD_TOKEN) return badLine(f, token, c);
-  return endOfLine(f, c) ? result : kBadLine;
+int nameLine(FontReader *r, int c, int result) {
+  int token = gettoken(r, c, &c);
+  if (token != KEYWORD_TOKEN) return badLine(r, token, c);
+  return endOfLine(r, c) ? result : kBadLine;
 }
 
-int undefineLine(BufFile *f, int c) {
-  int token = gettoken(f, c, &c);
-  if (token != NUMBER_TOKEN) return badLine(f, token, c);
+int undefineLine(FontReader *r, int c) {
+  int token = gettoken(r, c, &c);
+  if (token != NUMBER_TOKEN) return badLine(r, token, c);
   value1 = number_value;
-  token = gettoken(f, c, &c);
+  token = gettoken(r, c, &c);
   if (token == EOL_TOKEN) {
     value2 = value1;
     return kUndefine;
   }
   if (token == NUMBER_TOKEN) {
     value2 = number_value;
-    return endOfLine(f, c) ? kUndefine : kBadLine;
+    return endOfLine(r, c) ? kUndefine : kBadLine;
   }
   // A stray token: the next line starts right after it, with the character
   // that ended it (a cut word's 100th byte included), which the line's fresh
   // read must see again.  A NUL there is passed over as after any token; an
   // error token has consumed only its own character.
-  if (token == KEYWORD_TOKEN && c != BUFFILEEOF && c != 0) BufFileUngetByte(f);
+  if (token == KEYWORD_TOKEN && c != BUFFILEEOF && c != 0) FontReaderUnget(r);
   return kBadLine;
 }
 
-int sizeLine(BufFile *f, int c) {
-  int token = gettoken(f, c, &c);
-  if (token != NUMBER_TOKEN) return badLine(f, token, c);
+int sizeLine(FontReader *r, int c) {
+  int token = gettoken(r, c, &c);
+  if (token != NUMBER_TOKEN) return badLine(r, token, c);
   value1 = number_value;
-  token = gettoken(f, c, &c);
+  token = gettoken(r, c, &c);
   if (token == EOL_TOKEN) {
     value2 = 0;
     return kSize;
@@ -198,35 +199,35 @@ int sizeLine(BufFile *f, int c) {
     value2 = number_value;  // the rest of the line is not examined
     return kSize;
   }
-  return badLine(f, token, c);
+  return badLine(r, token, c);
 }
 
-int startMappingLine(BufFile *f, int c) {
-  int token = gettoken(f, c, &c);
-  if (token != KEYWORD_TOKEN) return badLine(f, token, c);
-  token = gettoken(f, c, &c);
+int startMappingLine(FontReader *r, int c) {
+  int token = gettoken(r, c, &c);
+  if (token != KEYWORD_TOKEN) return badLine(r, token, c);
+  token = gettoken(r, c, &c);
   if (token == EOL_TOKEN) {
     value1 = 0;
     return kStartMapping;
   }
-  if (token != NUMBER_TOKEN) return badLine(f, token, c);
+  if (token != NUMBER_TOKEN) return badLine(r, token, c);
   value1 = number_value;
-  token = gettoken(f, c, &c);
+  token = gettoken(r, c, &c);
   if (token == EOL_TOKEN) return kStartMapping;
-  if (token != NUMBER_TOKEN) return badLine(f, token, c);
+  if (token != NUMBER_TOKEN) return badLine(r, token, c);
   value2 = number_value;
-  return endOfLine(f, c) ? kStartMapping : kBadLine;
+  return endOfLine(r, c) ? kStartMapping : kBadLine;
 }
 
-int keywordLine(BufFile *f, int c) {
-  if (strcasecmp(keyword_value, "STARTENCODING") == 0) return nameLine(f, c, kStartEncoding);
-  if (strcasecmp(keyword_value, "ALIAS") == 0) return nameLine(f, c, kAlias);
-  if (strcasecmp(keyword_value, "SIZE") == 0) return sizeLine(f, c);
-  if (strcasecmp(keyword_value, "STARTMAPPING") == 0) return startMappingLine(f, c);
-  if (strcasecmp(keyword_value, "UNDEFINE") == 0) return undefineLine(f, c);
-  if (strcasecmp(keyword_value, "ENDMAPPING") == 0) return endOfLine(f, c) ? kEndMapping : kBadLine;
-  if (strcasecmp(keyword_value, "ENDENCODING") == 0) return endOfLine(f, c) ? kEndEncoding : kBadLine;
-  skipEndOfLine(f, c);
+int keywordLine(FontReader *r, int c) {
+  if (strcasecmp(keyword_value, "STARTENCODING") == 0) return nameLine(r, c, kStartEncoding);
+  if (strcasecmp(keyword_value, "ALIAS") == 0) return nameLine(r, c, kAlias);
+  if (strcasecmp(keyword_value, "SIZE") == 0) return sizeLine(r, c);
+  if (strcasecmp(keyword_value, "STARTMAPPING") == 0) return startMappingLine(r, c);
+  if (strcasecmp(keyword_value, "UNDEFINE") == 0) return undefineLine(r, c);
+  if (strcasecmp(keyword_value, "ENDMAPPING") == 0) return endOfLine(r, c) ? kEndMapping : kBadLine;
+  if (strcasecmp(keyword_value, "ENDENCODING") == 0) return endOfLine(r, c) ? kEndEncoding : kBadLine;
+  skipEndOfLine(r, c);
   return kBadLine;
 }
 
@@ -250,24 +251,31 @@ struct RecordDeleter {
   void operator()(EncodingRecord *r) const { FreeEncodingRecord(r); }
 };
 
-}  // namespace
-
-int getnextline(BufFile *f) {
+// The line classifier over the bounded reader.
+int nextLine(FontReader *r) {
   for (;;) {
     int c;
-    switch (gettoken(f, kNoChar, &c)) {
+    switch (gettoken(r, kNoChar, &c)) {
       case EOF_TOKEN:
         return kEndEncoding;
       case EOL_TOKEN:
         continue;  // blank or comment line
       case NUMBER_TOKEN:
-        return numberLine(f, c);
+        return numberLine(r, c);
       case KEYWORD_TOKEN:
-        return keywordLine(f, c);
+        return keywordLine(r, c);
       default:
         return kBadLine;  // only the bad character was consumed
     }
   }
+}
+
+}  // namespace
+
+int getnextline(BufFile *f) {
+  FontReader reader;
+  FontReaderInit(&reader, f);
+  return nextLine(&reader);
 }
 
 void FreeEncodingRecord(EncodingRecord *record) {
@@ -281,7 +289,9 @@ void FreeEncodingRecord(EncodingRecord *record) {
 
 EncodingRecord *parseEncodingFile(BufFile *f, int headerOnly) {
   if (!headerOnly) return nullptr;  // the mapping sections are never built
-  if (getnextline(f) != kStartEncoding) return nullptr;
+  FontReader reader;
+  FontReaderInit(&reader, f);
+  if (nextLine(&reader) != kStartEncoding) return nullptr;
 
   std::unique_ptr<EncodingRecord, RecordDeleter> record(
       static_cast<EncodingRecord *>(FontAlloc(sizeof(EncodingRecord))));
@@ -292,7 +302,7 @@ EncodingRecord *parseEncodingFile(BufFile *f, int headerOnly) {
 
   AliasList aliases;
   for (;;) {
-    int line = getnextline(f);
+    int line = nextLine(&reader);
     if (line == kEndEncoding || line == kStartMapping) break;
     if (line == kSize) {
       record->size = static_cast<int>(value1);

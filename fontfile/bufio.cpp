@@ -9,24 +9,35 @@
 namespace {
 int fdOf(BufFile *f) { return static_cast<int>(reinterpret_cast<intptr_t>(f->state)); }
 
-// Closed stream records kept for the next streams.  A run opens one font
-// after another, each a raw stream with at most one filter on it, and a
-// record (its buffer inline) is too large for the allocator's fast path:
-// taking and returning two records per font cost more than the rest of the
-// stream set-up.
-constexpr int kSpareFiles = 2;
-BufFile *spareFiles[kSpareFiles];
-int spareCount = 0;
-}  // namespace
+// The stream layer's one cache: records of closed streams, kept for the next
+// streams.  A run opens one font after another, each a raw stream with at
+// most one filter on it, and a record (its buffer inline) is far beyond the
+// allocator's small-block fast path, so taking and returning one per stream
+// costs more than the rest of a stream's set-up (bench/NOTES.md).  Two are
+// kept: a raw stream's and its filter's.  Taking a kept record counts as an
+// allocation request (FontAllocFromCache), so allocation failures reach the
+// same points whether a record was kept or not.
+constexpr int kKeptRecords = 2;
+BufFile *keptRecords[kKeptRecords];
+int keptCount = 0;
 
-void BufFileDropSpares() {
-  while (spareCount > 0) FontFree(spareFiles[--spareCount]);
+BufFile *takeRecord() {
+  if (keptCount == 0) return static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  if (!FontAllocFromCache(sizeof(BufFile))) return nullptr;
+  return keptRecords[--keptCount];
 }
+
+void keepRecord(BufFile *f) {
+  if (keptCount < kKeptRecords)
+    keptRecords[keptCount++] = f;
+  else
+    FontFree(f);
+}
+}  // namespace
 
 BufFile *BufFileCreate(void *state, BufFileFillProc fill, BufFileSkipProc skip,
                        BufFileCloseProc close) {
-  auto *f = spareCount > 0 ? spareFiles[--spareCount]
-                           : static_cast<BufFile *>(FontAlloc(sizeof(BufFile)));
+  BufFile *f = takeRecord();
   if (!f) return nullptr;
   f->state = state;
   f->fill = fill;
@@ -47,23 +58,13 @@ int BufFileRawFill(BufFile *f) {
   do {
     n = ::read(fdOf(f), f->data, BUFFILESIZE);
   } while (n < 0 && errno == EINTR);
-  if (n <= 0) {
-    f->remaining = 0;
-    return BUFFILEEOF;
-  }
-  f->remaining = static_cast<int>(n) - 1;
-  f->cursor = f->data + 1;
-  return f->data[0];
+  return BufFileDeliver(f, f->data, n > 0 ? static_cast<int>(n) : 0);
 }
 
 int BufFileRawSkip(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;  // never move the cursor backwards
-  if (count <= f->remaining) {
-    f->cursor += count;
-    f->remaining -= count;
-    return count;
-  }
-  int rest = count - f->remaining;
+  int rest = count - BufFileSkipBuffered(f, count);
+  if (rest == 0) return count;
   int fd = fdOf(f);
   if (::lseek(fd, rest, SEEK_CUR) == -1) {
     if (errno != ESPIPE) return BUFFILEEOF;
@@ -72,14 +73,10 @@ int BufFileRawSkip(BufFile *f, int count) {
       int want = rest < BUFFILESIZE ? rest : BUFFILESIZE;
       ssize_t n = ::read(fd, f->data, static_cast<size_t>(want));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        f->remaining = 0;
-        return BUFFILEEOF;
-      }
+      if (n <= 0) return BUFFILEEOF;
       rest -= static_cast<int>(n);
     }
   }
-  f->remaining = 0;
   return count;
 }
 
@@ -106,27 +103,37 @@ int BufFileRead(BufFile *f, char *buf, int count) {
   return done;
 }
 
+int BufFileAheadFill(BufFile *f, const unsigned char **bytes) {
+  int c = f->fill(f);
+  if (c != BUFFILEEOF) {
+    // The fill took the first of the bytes it delivered, the one just
+    // before the cursor: it is given back.
+    --f->cursor;
+    ++f->remaining;
+  }
+  *bytes = f->cursor;
+  return f->remaining;
+}
+
+int BufFileSkipBuffered(BufFile *f, int count) {
+  int n = count < f->remaining ? count : f->remaining;
+  f->cursor += n;
+  f->remaining -= n;
+  return n;
+}
+
 int BufFileSkipByFilling(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;
-  int left = count;
+  int left = count - BufFileSkipBuffered(f, count);
   while (left > 0) {
-    if (f->remaining > 0) {
-      int n = left < f->remaining ? left : f->remaining;
-      f->cursor += n;
-      f->remaining -= n;
-      left -= n;
-      continue;
-    }
     if (f->fill(f) == BUFFILEEOF) return BUFFILEEOF;
     --left;
+    left -= BufFileSkipBuffered(f, left);
   }
   return count;
 }
 
 void BufFileClose(BufFile *f, int doClose) {
   f->close(f, doClose);
-  if (spareCount < kSpareFiles)
-    spareFiles[spareCount++] = f;
-  else
-    FontFree(f);
+  keepRecord(f);
 }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -46,7 +47,7 @@ constexpr int kDecodeStackSize = (1 << kMaxMaxBits) - 256 + 1;
 constexpr int kCodeBufferSize = kMaxMaxBits + 2;
 
 struct LzwFilterState {
-  BufFile *source;
+  FontReader source;
   unsigned char *stackTop;  // first pending byte; the stack is empty at stackEnd
   int oldCode;              // previous code; -1 once the data has ended
   int finChar;              // first byte of the most recent string
@@ -87,10 +88,10 @@ __attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
     s->maxCode = (1 << kInitBits) - 1;
     s->clearFlag = 0;
   }
-  int got = BufFileRead(s->source, reinterpret_cast<char *>(s->codeBuffer), s->nBits);
+  size_t got = FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(s->nBits));
   // A group cut short: only the codes that lie wholly in its bytes count.
   s->bitOffset = 0;
-  s->bitSize = got * 8 - (s->nBits - 1);
+  s->bitSize = static_cast<int>(got) * 8 - (s->nBits - 1);
   return s->bitSize > 0;
 }
 
@@ -111,10 +112,14 @@ void endData(LzwFilterState *s) { s->oldCode = -1; }
 }  // namespace
 
 BufFile *BufFilePushCompressed(BufFile *source) {
-  if (BufFileGetByte(source) != magic_header[0] || BufFileGetByte(source) != magic_header[1])
+  FontReader reader;
+  FontReaderInit(&reader, source);
+  unsigned char header[sizeof magic_header + 1];
+  if (!FontReaderRead(&reader, header, sizeof header) ||
+      std::memcmp(header, magic_header, sizeof magic_header) != 0)
     return nullptr;
-  int flags = BufFileGetByte(source);
-  int maxBits = flags == BUFFILEEOF ? kBitMask : flags & kBitMask;
+  int flags = header[sizeof magic_header];
+  int maxBits = flags & kBitMask;
   if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return nullptr;
   int maxMaxCode = 1 << maxBits;
 
@@ -136,7 +141,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   s->lengthTable = reinterpret_cast<uint16_t *>(raw + lengthOffset);
   s->suffixTable = raw + suffixOffset;
 
-  s->source = source;
+  s->source = reader;
   s->blockMode = (flags & kBlockMode) != 0;
   s->maxBits = maxBits;
   s->maxMaxCode = maxMaxCode;
@@ -252,21 +257,14 @@ int BufCompressedFill(BufFile *f) {
     if (out == outEnd) break;
   }
 
-  int n = static_cast<int>(out - f->data);
-  if (n == 0) {
-    f->remaining = 0;
-    return BUFFILEEOF;
-  }
-  f->cursor = f->data + 1;
-  f->remaining = n - 1;
-  return f->data[0];
+  return BufFileDeliver(f, f->data, static_cast<int>(out - f->data));
 }
 
 int BufCompressedSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count); }
 
 int BufCompressedClose(BufFile *f, int doClose) {
   auto *s = static_cast<LzwFilterState *>(f->state);
-  BufFile *source = s->source;
+  BufFile *source = s->source.file;
   FontFree(s);
   BufFileClose(source, doClose);
   return 1;

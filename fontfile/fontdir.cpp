@@ -6,6 +6,7 @@
 
 namespace {
 
+// The table's contract: it grows by 100 entries at a time, never by doubling.
 constexpr int kTableGrowth = 100;
 
 uint32_t textHash(const char *s) { return FontTextHash(s, std::strlen(s)); }

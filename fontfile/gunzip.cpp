@@ -10,6 +10,7 @@
 #include <cstring>
 #include <zlib.h>
 
+#include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -18,12 +19,23 @@ namespace {
 // and, unless the member ends in that call, copies its output into its
 // 32 KiB window at the end of it.  With an output buffer of twice the window,
 // most references stay inside the buffer and the window copy is paid for half
-// the bytes; with 8 KiB pieces both cost about 15% of the decoding time.
+// the bytes (bench/NOTES.md has what 8 KiB pieces cost).
 // Every call asks for Z_FINISH: a member that ends within the first buffer
 // (most fonts) then never allocates or fills a window at all.
 constexpr int kGzipBufSize = 2 * 32768;
 
-// Header flag bits.
+// The fixed part of a member header: its fields and their offsets.
+constexpr int kFixedHeaderSize = 10;
+constexpr int kMagic1 = 0;  // 0x1F
+constexpr int kMagic2 = 1;  // 0x8B
+constexpr int kMethod = 2;  // 8: deflate, the only method defined
+constexpr int kFlags = 3;
+// 4 to 7: modification time; 8: extra flags; 9: operating system.
+
+// Flag bits, each announcing an optional field after the fixed part, in
+// this order: extra (a 2-byte length, least significant byte first, then
+// that many bytes), name and comment (zero-terminated), header checksum (2
+// bytes).  The reserved bits must be 0.
 constexpr int kFlagHeaderCrc = 0x02;
 constexpr int kFlagExtra = 0x04;
 constexpr int kFlagName = 0x08;
@@ -34,8 +46,9 @@ struct GzipFilterState {
   z_stream z;
   int status;  // Z_OK while the member goes on; anything else ends the data
   unsigned char outBuffer[kGzipBufSize];  // the filter stream delivers from here
-  // Inflate's input is the source's own buffer (see takeInput): no copy.
-  BufFile *source;
+  // Inflate reads the source's buffered bytes where they lie (see
+  // BufZipFileFill): no copy.
+  FontReader source;
 };
 
 // zlib's own allocations go through the library's wrappers, so that they
@@ -43,55 +56,25 @@ struct GzipFilterState {
 voidpf zlibAlloc(voidpf, uInt items, uInt size) { return FontAllocArray(items, size); }
 void zlibFree(voidpf, voidpf p) { FontFree(p); }
 
-// Passes over a zero-terminated string, the terminator included, taking the
-// buffered bytes in bulk.  False when the data ends first.
-bool skipString(BufFile *f) {
-  for (;;) {
-    if (f->remaining > 0) {
-      auto *end = static_cast<unsigned char *>(
-          std::memchr(f->cursor, 0, static_cast<size_t>(f->remaining)));
-      if (end) {
-        int used = static_cast<int>(end - f->cursor) + 1;
-        f->cursor += used;
-        f->remaining -= used;
-        return true;
-      }
-      f->cursor += f->remaining;
-      f->remaining = 0;
-    }
-    int c = f->fill(f);
-    if (c == BUFFILEEOF) return false;
-    if (c == 0) return true;
+// Reads and passes over a member header; true when it is valid, the source
+// then on the first byte of the deflate data.  The optional fields are
+// taken through the buffer rather than skipped, so that a header cut short
+// is noticed (a plain file's seek would pass its end without complaint).
+bool readHeader(FontReader *r) {
+  unsigned char fixed[kFixedHeaderSize];
+  if (!FontReaderRead(r, fixed, sizeof fixed)) return false;
+  if (fixed[kMagic1] != 0x1F || fixed[kMagic2] != 0x8B || fixed[kMethod] != Z_DEFLATED) return false;
+  int flags = fixed[kFlags];
+  if (flags & kFlagReserved) return false;
+  if (flags & kFlagExtra) {
+    uint16_t length = FontReaderGet16(r, false);
+    if (r->ended || !FontReaderPassOver(r, length)) return false;
   }
-}
-
-// Passes over exactly count header bytes; false when the data ends first.
-// The skip goes through fill so that a header cut short is noticed (a raw
-// stream's seek would pass the end of the file without complaint).
-bool skipBytes(BufFile *f, int count) { return BufFileSkipByFilling(f, count) != BUFFILEEOF; }
-
-// Hands inflate every byte that the source has buffered, in place, and
-// marks them consumed; fills the source only when nothing is buffered.  By
-// the fill contract the byte a fill returns is the one just before the
-// cursor, so a fresh buffer is handed over whole.  The bytes stay where they
-// are until the source is filled again, which only happens here, once
-// inflate has used them all.  Filling only on demand also means that a file
-// whose compressed data ends within one buffer is never read again to find
-// its end.  At the end of the source there is no input to hand over.
-void takeInput(GzipFilterState *x) {
-  BufFile *in = x->source;
-  if (in->remaining > 0) {
-    x->z.next_in = in->cursor;
-    x->z.avail_in = static_cast<uInt>(in->remaining);
-  } else if (in->fill(in) != BUFFILEEOF) {
-    x->z.next_in = in->cursor - 1;
-    x->z.avail_in = static_cast<uInt>(in->remaining) + 1;
-  } else {
-    x->z.avail_in = 0;
-    return;
-  }
-  in->cursor += in->remaining;
-  in->remaining = 0;
+  if ((flags & kFlagName) && !FontReaderSkipPast(r, 0)) return false;
+  if ((flags & kFlagComment) && !FontReaderSkipPast(r, 0)) return false;
+  // The header checksum is passed over, not verified.
+  if ((flags & kFlagHeaderCrc) && !FontReaderPassOver(r, 2)) return false;
+  return true;
 }
 
 int BufZipFileFill(BufFile *f);
@@ -100,42 +83,8 @@ int BufZipFileClose(BufFile *f, int doClose);
 
 }  // namespace
 
-// 0 when a valid member header was read and passed over; the source is then
-// on the first byte of the deflate data.
-static int BufCheckZipHeader(BufFile *in) {
-  if (BufFileGetByte(in) != 0x1F || BufFileGetByte(in) != 0x8B) return 1;
-  if (BufFileGetByte(in) != Z_DEFLATED) return 1;
-  int flags = BufFileGetByte(in);
-  if (flags == BUFFILEEOF || (flags & kFlagReserved)) return 1;
-  // Modification time (4), extra flags (1), operating system (1).
-  if (!skipBytes(in, 6)) return 1;
-  if (flags & kFlagExtra) {
-    int lo = BufFileGetByte(in);
-    int hi = BufFileGetByte(in);
-    if (lo == BUFFILEEOF || hi == BUFFILEEOF) return 1;
-    if (!skipBytes(in, lo | (hi << 8))) return 1;
-  }
-  if ((flags & kFlagName) && !skipString(in)) return 1;
-  if ((flags & kFlagComment) && !skipString(in)) return 1;
-  // The header checksum is passed over, not verified.
-  if ((flags & kFlagHeaderCrc) && !skipBytes(in, 2)) return 1;
-  return 0;
-}
-
-// The state of the last closed stream, kept for the next push: most runs
-// open one font after another, and a spare spares each of them the
-// allocation of the state and of inflate's own state and their setup.
-static GzipFilterState *spareState = nullptr;
-
-// A state ready for a new member: the spare (inflate reset, its window kept
-// but unused until a member outgrows one buffer) or a new one.
-static GzipFilterState *takeState() {
-  if (GzipFilterState *x = spareState) {
-    spareState = nullptr;
-    if (inflateReset(&x->z) == Z_OK) return x;
-    inflateEnd(&x->z);
-    FontFree(x);
-  }
+// A state ready for a member; none when memory is short.
+static GzipFilterState *newState() {
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
   std::memset(&x->z, 0, sizeof(x->z));
@@ -144,40 +93,26 @@ static GzipFilterState *takeState() {
   x->z.opaque = Z_NULL;
   // Negative window bits: raw deflate with a 32 KiB window.
   if (inflateInit2(&x->z, -MAX_WBITS) != Z_OK) return nullptr;
+  x->status = Z_OK;
   return x.release();
 }
 
-static void releaseState(GzipFilterState *x) {
-  if (!spareState) {
-    spareState = x;
-    return;
-  }
+static void freeState(GzipFilterState *x) {
   inflateEnd(&x->z);
   FontFree(x);
 }
 
-void GzipFilterDropSpare() {
-  if (GzipFilterState *x = spareState) {
-    spareState = nullptr;
-    inflateEnd(&x->z);
-    FontFree(x);
-  }
-}
-
 BufFile *BufFilePushZIP(BufFile *source) {
-  GzipFilterState *x = takeState();
+  // The header first: data that is not gzip costs no allocation.
+  FontReader reader;
+  FontReaderInit(&reader, source);
+  if (!readHeader(&reader)) return nullptr;
+  GzipFilterState *x = newState();
   if (!x) return nullptr;
-  x->source = source;
-  x->status = Z_OK;
-  x->z.next_in = Z_NULL;
-  x->z.avail_in = 0;
-  if (BufCheckZipHeader(source) != 0) {
-    releaseState(x);
-    return nullptr;
-  }
+  x->source = reader;
   BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
-    releaseState(x);
+    freeState(x);
     return nullptr;
   }
   return f;
@@ -185,10 +120,14 @@ BufFile *BufFilePushZIP(BufFile *source) {
 
 namespace {
 
+// Inflate is handed the source's buffered bytes where they lie and takes
+// them as it uses them, so the bytes it holds are the source's unread bytes
+// and stay in place; the source fills only when inflate has used them all.
+// Filling only on demand also means that a file whose compressed data ends
+// within one buffer is never read again to find its end.
 int BufZipFileFill(BufFile *f) {
   auto *x = static_cast<GzipFilterState *>(f->state);
-  f->remaining = 0;
-  if (x->status != Z_OK) return BUFFILEEOF;
+  if (x->status != Z_OK) return BufFileDeliver(f, x->outBuffer, 0);
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
   while (x->z.avail_out > 0) {
@@ -196,13 +135,15 @@ int BufZipFileFill(BufFile *f) {
     // called, without input: if the input ran out just as the last buffer
     // filled, it holds the rest of a match and perhaps whole codes in its
     // bit buffer.
-    bool starved = false;
     if (x->z.avail_in == 0) {
-      takeInput(x);
-      starved = x->z.avail_in == 0;
+      const unsigned char *held;
+      x->z.avail_in = static_cast<uInt>(FontReaderAhead(&x->source, &held));
+      x->z.next_in = const_cast<Bytef *>(held);
     }
+    bool starved = x->z.avail_in == 0;
     uInt inBefore = x->z.avail_in, outBefore = x->z.avail_out;
     int result = inflate(&x->z, Z_FINISH);
+    FontReaderConsume(&x->source, inBefore - x->z.avail_in);
     // Short of the end of the member, Z_FINISH makes inflate report a
     // buffer error after every call.  With input, that is the end only when
     // nothing moved.  Without input, inflate has given all it held unless
@@ -215,19 +156,15 @@ int BufZipFileFill(BufFile *f) {
       break;
     }
   }
-  int n = kGzipBufSize - static_cast<int>(x->z.avail_out);
-  if (n == 0) return BUFFILEEOF;
-  f->cursor = x->outBuffer + 1;
-  f->remaining = n - 1;
-  return x->outBuffer[0];
+  return BufFileDeliver(f, x->outBuffer, kGzipBufSize - static_cast<int>(x->z.avail_out));
 }
 
 int BufZipFileSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count); }
 
 int BufZipFileClose(BufFile *f, int doClose) {
   auto *x = static_cast<GzipFilterState *>(f->state);
-  BufFileClose(x->source, doClose);
-  releaseState(x);
+  BufFileClose(x->source.file, doClose);
+  freeState(x);
   return 1;
 }
 

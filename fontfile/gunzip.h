@@ -8,6 +8,3 @@
 // memory is short (the source then still belongs to the caller).
 BufFile *BufFilePushZIP(BufFile *source);
 
-// The filter keeps the state of its last closed stream for the next push;
-// this releases it (tests that count allocations start from none).
-void GzipFilterDropSpare();

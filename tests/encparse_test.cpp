@@ -46,9 +46,10 @@ std::optional<Names> NamesOf(const std::string &text) {
 }
 
 // Every getnextline result up to the first -1, with what it left in the
-// scratch values, as text: "1:name", "4:1,2", "-2" ...
-std::vector<std::string> Lines(const std::string &text) {
-  BufFile *f = MemBufOpen(text.data(), text.size());
+// scratch values, as text: "1:name", "4:1,2", "-2" ...  The stream's fills
+// deliver `chunk` bytes each.
+std::vector<std::string> LinesWithFills(const std::string &text, int chunk) {
+  BufFile *f = MemBufOpen(text.data(), text.size(), chunk);
   std::vector<std::string> out;
   auto v = [](uint32_t x) { return std::to_string(x); };
   for (int guard = 0; guard < 100; guard++) {
@@ -69,6 +70,13 @@ std::vector<std::string> Lines(const std::string &text) {
   }
   BufFileClose(f, 1);
   return out;
+}
+
+// The same, and the same again wherever the fills cut the text.
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> whole = LinesWithFills(text, BUFFILESIZE);
+  for (int chunk : {1, 2, 3}) EXPECT_EQ(LinesWithFills(text, chunk), whole) << "fills of " << chunk;
+  return whole;
 }
 
 using L = std::vector<std::string>;

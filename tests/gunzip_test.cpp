@@ -310,7 +310,6 @@ TEST(GzipBody, AMemberEndingInTheFirstBufferNeedsNoWindow) {
   // the output into it) is needed only when the data goes on past a buffer.
   std::string data = TextSample(30000, 3);
   std::string gz = gzipMember(data);
-  GzipFilterDropSpare();
   for (int chunk : {BUFFILESIZE, 13}) {
     BufFile *src = MemBufOpen(gz.data(), gz.size(), chunk);
     BufFile *f = BufFilePushZIP(src);
@@ -334,76 +333,11 @@ TEST(GzipBody, AnLzwStreamInsideAGzipStreamDecodesThroughBothFilters) {
   BufFileClose(lzw, 1);
 }
 
-TEST(GzipAllocation, EveryFailureIsAResultAndLeavesTheSourceToTheCaller) {
-  // More than one output buffer, so that a failure while decoding shows.
-  std::string data = TextSample(200000, 6);
-  std::string gz = gzipMember(data);
-  // A push from nothing and a push that takes the spare state the previous
-  // close left: count the allocations of each, then fail each in turn.
-  for (bool withSpare : {false, true}) {
-    auto prepare = [&] {
-      GzipFilterDropSpare();
-      if (withSpare) {
-        BufFile *src = MemBufOpen(gz.data(), gz.size());
-        BufFile *f = BufFilePushZIP(src);
-        ASSERT_NE(f, nullptr);
-        ReadStream(f);  // the spare then holds a window too
-        BufFileClose(f, 1);
-      }
-      BufFileDropSpares();  // the stream record is allocated each time
-    };
-    prepare();
-    BufFile *src = MemBufOpen(gz.data(), gz.size());
-    FontAllocFailAt(0);
-    BufFile *f = BufFilePushZIP(src);
-    long pushAllocs = FontAllocCount();
-    ASSERT_NE(f, nullptr);
-    // From nothing: the state, inflate's state, the stream record; with the
-    // spare only the stream record.
-    if (withSpare) {
-      ASSERT_EQ(pushAllocs, 1);
-    } else {
-      ASSERT_GE(pushAllocs, 3);
-    }
-    EXPECT_EQ(ReadStream(f), data);
-    long allAllocs = FontAllocCount();
-    BufFileClose(f, 1);
-    if (withSpare) {
-      EXPECT_EQ(allAllocs, 1);  // the spare's window is used again
-    }
-
-    for (long n = 1; n <= allAllocs; n++) {
-      prepare();
-      src = MemBufOpen(gz.data(), gz.size());
-      FontAllocFailAt(n);
-      f = BufFilePushZIP(src);
-      if (n <= pushAllocs) {
-        EXPECT_EQ(f, nullptr) << n;
-        FontAllocFailAt(0);
-        // The source is still the caller's, open and usable.
-        EXPECT_EQ(BufFileGetByte(src) == -1, false) << n;
-        BufFileClose(src, 1);
-        continue;
-      }
-      ASSERT_NE(f, nullptr) << n;
-      // A failure while decoding ends the data early, without a fault.
-      std::string out = ReadStream(f);
-      EXPECT_EQ(out, data.substr(0, out.size())) << n;
-      EXPECT_LT(out.size(), data.size()) << n;
-      EXPECT_EQ(BufFileGetByte(f), -1);
-      FontAllocFailAt(0);
-      BufFileClose(f, 1);
-    }
-    FontAllocFailAt(0);
-  }
-}
-
-TEST(GzipAllocation, TheSpareStateStartsEveryMemberAfresh) {
+TEST(GzipBody, EveryStreamStartsAfreshWhateverTheLastOneLeft) {
   // One stream ends in the middle of the data (cut short), the next is a
   // different member: what the first left in the state must not show.
   std::string first = TextSample(150000, 3), second = NoiseSample(20000, 5);
   std::string gzFirst = gzipMember(first), gzSecond = gzipMember(second);
-  GzipFilterDropSpare();
   BufFile *src = MemBufOpen(gzFirst.data(), gzFirst.size());
   BufFile *f = BufFilePushZIP(src);
   ASSERT_NE(f, nullptr);
@@ -416,7 +350,7 @@ TEST(GzipAllocation, TheSpareStateStartsEveryMemberAfresh) {
     EXPECT_EQ(ReadStream(f), second) << round;
     BufFileClose(f, 1);
   }
-  // A refused push leaves the spare usable too.
+  // A refused push in between changes nothing either.
   std::string plain = "not gzip data";
   src = MemBufOpen(plain.data(), plain.size());
   EXPECT_EQ(BufFilePushZIP(src), nullptr);
@@ -426,7 +360,53 @@ TEST(GzipAllocation, TheSpareStateStartsEveryMemberAfresh) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(ReadStream(f), first);
   BufFileClose(f, 1);
-  GzipFilterDropSpare();
+}
+
+TEST(GzipAllocation, EveryFailureIsAResultAndLeavesTheSourceToTheCaller) {
+  // More than one output buffer, so that a failure while decoding shows.
+  std::string data = TextSample(200000, 6);
+  std::string gz = gzipMember(data);
+  BufFile *src = MemBufOpen(gz.data(), gz.size());
+  FontAllocFailAt(0);
+  BufFile *f = BufFilePushZIP(src);
+  long pushAllocs = FontAllocCount();
+  ASSERT_NE(f, nullptr);
+  ASSERT_GE(pushAllocs, 3);  // the state, inflate's state, the stream record
+  EXPECT_EQ(ReadStream(f), data);
+  long allAllocs = FontAllocCount();
+  BufFileClose(f, 1);
+
+  for (long n = 1; n <= allAllocs; n++) {
+    src = MemBufOpen(gz.data(), gz.size());
+    FontAllocFailAt(n);
+    f = BufFilePushZIP(src);
+    if (n <= pushAllocs) {
+      EXPECT_EQ(f, nullptr) << n;
+      FontAllocFailAt(0);
+      // The source is still the caller's, open and usable.
+      EXPECT_EQ(BufFileGetByte(src) == -1, false) << n;
+      BufFileClose(src, 1);
+      continue;
+    }
+    ASSERT_NE(f, nullptr) << n;
+    // A failure while decoding ends the data early, without a fault.
+    std::string out = ReadStream(f);
+    EXPECT_EQ(out, data.substr(0, out.size())) << n;
+    EXPECT_LT(out.size(), data.size()) << n;
+    EXPECT_EQ(BufFileGetByte(f), -1);
+    FontAllocFailAt(0);
+    BufFileClose(f, 1);
+  }
+  FontAllocFailAt(0);
+}
+
+TEST(GzipAllocation, DataThatIsNotGzipCostsNoAllocation) {
+  std::string plain = "not gzip data";
+  BufFile *src = MemBufOpen(plain.data(), plain.size());
+  FontAllocFailAt(0);
+  EXPECT_EQ(BufFilePushZIP(src), nullptr);
+  EXPECT_EQ(FontAllocCount(), 0);
+  BufFileClose(src, 1);
 }
 
 }  // namespace

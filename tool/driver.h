@@ -89,7 +89,7 @@ bool IndexPath(char *path, const char *dirname, const char *name);
 
 // How reading the entries of a fonts.scale stream ended.
 enum class ScalableResult { Done, OutOfMemory, BadFormat };
-ScalableResult ReadScalableEntries(FILE *file, FontTable *table);
+ScalableResult ReadScalableEntries(BufFile *file, FontTable *table);
 
 // The encoding index.
 bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position);

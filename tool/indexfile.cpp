@@ -24,6 +24,16 @@ enum class WriteResult { Written, CannotCreate, CannotWrite };
 // The temporary name is the index path followed by '.' and six characters.
 constexpr int kTempSuffixLength = 7;
 
+// The temporary name's characters come from a 64-bit linear congruential
+// generator with the multiplier and increment of Knuth's MMIX
+// (6364136223846793005, 1442695040888963407: full period 2^64).  Its low
+// bits repeat with short periods (bit k with period 2^(k+1)), so characters
+// are taken from the high bits (>> 33).  The seed is the time with the
+// process id moved up 16 bits, clear of the low bits in which the times of
+// two runs differ, so that runs seldom start alike; it is made odd so that
+// it is never 0 (not seeded yet).  Six of 62 characters make 5.7 * 10^10
+// names: an existing name costs one more attempt, and 100 attempts all
+// taken is as good as impossible unless someone makes the names on purpose.
 // Seeded at the first use; a plain variable rather than a local static,
 // which would need the C++ run-time library's guard.
 unsigned long seed = 0;
@@ -59,9 +69,9 @@ WriteResult writeReplacing(const char *path, Body body) {
     ::unlink(tempPath);
     return WriteResult::CannotCreate;
   }
-  // An index of a thousand fonts is some 90 KB: written in two system calls
-  // instead of twenty-odd page-sized ones.  The buffer lives until the file
-  // is closed below.
+  // A line of fonts.dir is some 90 bytes, so 64 KiB takes some 700 lines a
+  // system call, where the default page-sized buffer would take 45.  The
+  // buffer lives until the file is closed below.
   char buffer[1 << 16];
   std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
   bool ok = body(file);

@@ -19,7 +19,6 @@ int hashMask = 0;
 int rehash = 0;
 int hashUsed = 0;
 Atom lastAtom = 0;
-long slotsVisited = 0;
 AtomRecord **reverseMap = nullptr;
 int reverseMapSize = 0;
 
@@ -30,6 +29,9 @@ int reverseMapSize = 0;
 // which the allocator can never merge, and every later font would be
 // allocated into those scattered holes.  A record larger than a quarter
 // block gets an allocation of its own, so long values waste no block.
+// 64 KiB holds some 1,500 records of typical names (a 24-byte record and
+// its text, rounded to 8 bytes): a large font's glyph names take a few
+// blocks, and the last block of a run wastes at most one block.
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr size_t kOwnAllocation = kBlockSize / 4;
 char *blockNext = nullptr;
@@ -42,9 +44,8 @@ size_t blockRoom = 0;
 // "uniEB5F", font names differing in a digit or two) get distinct values.
 // Shift- or rotate-by-3-and-xor hashes give such names only a few thousand
 // values: every lookup then walks a chain of records with equal hash and
-// length, and the walks lengthen with the number of names (60,000 glyph
-// names: 8 slots and 3 byte comparisons per lookup, against 1.3 and 1
-// here).  Names that differ in their last byte land in neighbouring slots,
+// length, and the walks lengthen with the number of names (bench/NOTES.md
+// has the figures).  Names that differ in their last byte land in neighbouring slots,
 // so the glyph names of a font, interned and looked up in file order, touch
 // the table and the records in order instead of at random.
 // Four bytes a step give the same value with a quarter of the multiplies in
@@ -137,8 +138,16 @@ int ResizeReverseMap() {
 // Recently found records, in front of the table, by the length and the
 // first and last eight bytes of their text.  Every font of a directory
 // brings the same property names and mostly the same values; finding one
-// here spares hashing the whole text and probing the table.  A miss costs a
-// few instructions, and the table answers.
+// here spares hashing the whole text and probing the table (bench/NOTES.md
+// has what that saves).  A miss costs a few instructions, and the table
+// answers.  256 slots hold a font's few dozen property names and common
+// values several times over, so they seldom push each other out.
+//
+// The slot: each half is multiplied by a large odd constant with well-mixed
+// bits, 2^64 divided by the golden ratio (made odd) and the 64-bit prime
+// 0xC2B2AE3D27D4EB4F (the second of xxHash64's primes), so that every input
+// bit reaches the top bits of its product; the halves and the length are
+// xored, and the top kRecentBits bits, the best mixed, pick the slot.
 constexpr int kRecentBits = 8;
 AtomRecord *recent[1 << kRecentBits];
 
@@ -171,7 +180,6 @@ Atom MakeAtom(const char *string, unsigned len, int makeit) {
       int r = 0;
       for (;;) {
         AtomRecord *rec = hashTable[h];
-        ++slotsVisited;
         if (rec->hash == hash && rec->length == length && NameEqual(rec->name, string, length)) {
           seen = rec;
           return rec->atom;
@@ -217,4 +225,3 @@ const char *NameForAtom(Atom atom) {
 
 int AtomHash(const char *string, unsigned length) { return Hash(string, static_cast<int>(length)); }
 
-AtomTableStats AtomGetStats() { return {hashSize, hashUsed, reverseMapSize, lastAtom, slotsVisited}; }

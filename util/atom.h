@@ -18,13 +18,3 @@ const char *NameForAtom(Atom atom);
 
 // The table's hash of a string (non-negative), for tests.
 int AtomHash(const char *string, unsigned length);
-
-// Sizes of the process-wide table, for tests.
-struct AtomTableStats {
-  int hashSize;
-  int hashUsed;
-  int reverseMapSize;
-  Atom lastAtom;
-  long slotsVisited;  // occupied slots examined by all lookups so far
-};
-AtomTableStats AtomGetStats();

@@ -37,6 +37,11 @@ long FontAllocCount() { return allocCount; }
 long FontAllocRefusals() { return refusals; }
 size_t FontAllocLargest() { return largest; }
 
+bool FontAllocFromCache(size_t size) {
+  noteSize(size);
+  return !injectFailure();
+}
+
 void *FontAlloc(size_t size) {
   noteSize(size);
   if (injectFailure() || size > kFontAllocLimit) return refused();
@@ -71,6 +76,15 @@ void *FontReallocArray(void *old, size_t count, size_t size) {
   return FontRealloc(old, count * size);
 }
 
+// Each word is xored in and the state multiplied by 0x9E3779B97F4A7C15,
+// 2^64 divided by the golden ratio and made odd (Fibonacci hashing): the
+// product spreads words that differ in a few low bits, such as names
+// differing in a digit, over the whole range, and an odd multiplier loses
+// nothing.  The multiply moves information only upwards, so the shift by 29
+// (about half a word) folds the best-mixed high bits down into the low bits
+// that the next step and a table's mask use.  The start value is the first
+// 64 bits of the fraction of pi, a constant with no structure, xored with
+// the length so that texts that differ only by trailing NULs differ.
 uint32_t FontTextHash(const char *s, size_t n) {
   uint64_t h = 0x243F6A8885A308D3ull ^ n;
   for (; n >= 8; n -= 8, s += 8) {

@@ -50,6 +50,12 @@ long FontAllocRefusals();
 // last FontAllocFailAt call: lets tests check that a reader's allocations
 // stay in proportion to the bytes it read.
 size_t FontAllocLargest();
+// A request that a cache serves with memory kept from an earlier allocation
+// of the same size: nothing is allocated, but the request is counted and
+// fails when the hook says so, so that failure injection meets the same
+// requests whether the cache holds something or not.  False: the request
+// fails.
+bool FontAllocFromCache(size_t size);
 
 // A hash of `length` bytes of text, word at a time: the hash tables of names
 // (the font table's index, the directory scan) hash long names that are

@@ -16,32 +16,20 @@ struct MemBufState {
 int memFill(BufFile *f) {
   auto *m = static_cast<MemBufState *>(f->state);
   size_t left = m->size - m->offset;
-  if (left == 0) {
-    f->remaining = 0;
-    return BUFFILEEOF;
-  }
   size_t n = left < static_cast<size_t>(m->chunk) ? left : static_cast<size_t>(m->chunk);
-  std::memcpy(f->data, m->bytes() + m->offset, n);
+  if (n > 0) std::memcpy(f->data, m->bytes() + m->offset, n);
   m->offset += n;
-  f->cursor = f->data + 1;
-  f->remaining = static_cast<int>(n) - 1;
-  return f->data[0];
+  return BufFileDeliver(f, f->data, static_cast<int>(n));
 }
 
 // Like a seek on a regular file: passing the end is not an error, the next
 // get just finds the end.
 int memSkip(BufFile *f, int count) {
   if (count < 0) return BUFFILEEOF;
-  if (count <= f->remaining) {
-    f->cursor += count;
-    f->remaining -= count;
-    return count;
-  }
+  size_t rest = static_cast<size_t>(count - BufFileSkipBuffered(f, count));
   auto *m = static_cast<MemBufState *>(f->state);
-  size_t rest = static_cast<size_t>(count - f->remaining);
   size_t left = m->size - m->offset;
   m->offset += rest < left ? rest : left;
-  f->remaining = 0;
   return count;
 }
 

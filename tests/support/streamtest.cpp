@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 #include <vector>
 
@@ -95,8 +96,19 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
     int size = op >> 2;
     bool ended = false, stalled = false;
     switch (op & 3) {
+      case 3: {
+        // A look at the buffered bytes, then a take of some of them.
+        const unsigned char *bytes = nullptr;
+        int held = BufFileAhead(f, &bytes);
+        if (held < 0 || held > BUFFILESIZE * 8 || (held > 0 && !bytes)) std::abort();
+        int take = size + 1 < held ? size + 1 : held;
+        if (take > 0) std::memcpy(buf.data(), bytes, static_cast<size_t>(take));  // checked by ASan
+        BufFileConsume(f, take);
+        delivered += static_cast<size_t>(take);
+        ended = held == 0;
+        break;
+      }
       case 0:
-      case 3:
         for (int i = 0; i <= size && !ended; i++) {
           int c = BufFileGetByte(f);
           if (c < -1 || c > 255) std::abort();

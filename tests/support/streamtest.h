@@ -29,8 +29,9 @@ std::string ShellQuote(const std::string &s);
 // BufFileRead blocks of `block` bytes when block > 0.
 std::string ReadStream(BufFile *f, int block = 0);
 
-// Reads `f` to its end with a mixture of gets, BufFileRead blocks and skips
-// whose kinds and sizes come from `plan` (cycled), and returns the number of
+// Reads `f` to its end with a mixture of gets, BufFileRead blocks, skips and
+// looks ahead followed by takes, whose kinds and sizes come from `plan`
+// (cycled), and returns the number of
 // bytes that gets and reads delivered.  Every step takes at least one byte
 // or meets the end, so the drain ends whatever the plan.  Aborts if the
 // stream breaks the contract: a byte outside 0..255, a read of more than was

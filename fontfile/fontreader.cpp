@@ -1,4 +1,4 @@
-#include "bitmap/fontreader.h"
+#include "fontfile/fontreader.h"
 
 #include <climits>
 #include <cstring>
@@ -6,28 +6,62 @@
 #include "util/fontstruct.h"
 
 namespace {
-// BufFileRead and BufFileSkip take int counts: larger requests go in chunks.
+// BufFileRead and BufFileSkip take int counts: larger requests go in chunks
+// of 2^30, the largest power of two an int holds.
 constexpr uint64_t kChunk = uint64_t{1} << 30;
-// The first allocation of a block read; it doubles as the data arrives.
+// The first allocation of a block read; it doubles as the data arrives.  A
+// page: a font's string pool or a text block of a few lines fits at once,
+// and a false count costs at most this much before the data must back it.
 constexpr size_t kFirstBlock = 4096;
 }  // namespace
 
-bool FontReaderRead(FontReader *r, void *buf, size_t count) {
-  auto *out = static_cast<char *>(buf);
-  while (count > 0) {
-    int want = static_cast<int>(count < kChunk ? count : kChunk);
-    int got = BufFileRead(r->file, out, want);
-    r->position += static_cast<uint64_t>(got);
-    if (got < want) {
-      std::memset(out + got, 0, count - static_cast<size_t>(got));
-      r->position += count - static_cast<size_t>(got);
-      r->ended = true;
-      return false;
+bool FontReaderSkipPast(FontReader *r, unsigned char byte) {
+  for (;;) {
+    const unsigned char *bytes;
+    size_t held = FontReaderAhead(r, &bytes);
+    if (held == 0) return false;
+    const void *found = std::memchr(bytes, byte, held);
+    if (found) {
+      FontReaderConsume(r, static_cast<size_t>(static_cast<const unsigned char *>(found) - bytes) + 1);
+      return true;
     }
-    out += got;
-    count -= static_cast<size_t>(got);
+    FontReaderConsume(r, held);
+  }
+}
+
+bool FontReaderPassOver(FontReader *r, uint64_t count) {
+  while (count > 0) {
+    const unsigned char *bytes;
+    size_t held = FontReaderAhead(r, &bytes);
+    if (held == 0) return false;
+    size_t take = count < held ? static_cast<size_t>(count) : held;
+    FontReaderConsume(r, take);
+    count -= take;
   }
   return true;
+}
+
+uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
+  unsigned char b[4] = {};
+  for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));
+  return size == 4 ? FontLoad32(b, msbFirst) : FontLoad16(b, msbFirst);
+}
+
+size_t FontReaderReadAcross(FontReader *r, void *buf, size_t count) {
+  auto *out = static_cast<char *>(buf);
+  size_t done = 0;
+  while (done < count) {
+    size_t left = count - done;
+    int want = static_cast<int>(left < kChunk ? left : kChunk);
+    int got = BufFileRead(r->file, out + done, want);
+    r->position += static_cast<uint64_t>(got);
+    done += static_cast<size_t>(got);
+    if (got < want) {
+      r->ended = true;
+      break;
+    }
+  }
+  return done;
 }
 
 bool FontReaderSkip(FontReader *r, uint64_t count) {
@@ -83,20 +117,19 @@ bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outO
   return true;
 }
 
-bool FontReaderTakeBlock(FontReader *r, uint64_t count, FontBlock *block, bool *outOfMemory) {
-  BufFile *f = r->file;
+bool FontReaderEnterFrame(FontReader *r, uint64_t count, FontFrame *frame, bool *outOfMemory) {
   *outOfMemory = false;
-  if (count <= static_cast<uint64_t>(f->remaining)) {
-    block->bytes = reinterpret_cast<const char *>(f->cursor);
-    f->cursor += count;
-    f->remaining -= static_cast<int>(count);
-    r->position += count;
+  const unsigned char *held = reinterpret_cast<const unsigned char *>("");
+  if (count == 0 || count <= static_cast<uint64_t>(BufFileAhead(r->file, &held))) {
+    frame->bytes = reinterpret_cast<const char *>(held);
+    frame->inPlace = r;
+    frame->count = static_cast<size_t>(count);
     return true;
   }
   char *bytes = nullptr;
   if (!FontReaderReadBlock(r, count, &bytes, outOfMemory)) return false;
-  block->owned.reset(bytes);
-  block->bytes = bytes;
+  frame->owned.reset(bytes);
+  frame->bytes = bytes;
   return true;
 }
 
