@@ -1,5 +1,6 @@
 // Raw byte streams and opening files by path.
 #include <gtest/gtest.h>
+#include <functional>
 
 #include <algorithm>
 #include <cerrno>
@@ -131,6 +132,30 @@ TEST(BufFile, SkipsOnAPipeReadAndDiscard) {
   BufFileClose(f, 1);
 }
 
+// Runs `check` on a stream of every kind over the file d/f: raw, in memory
+// with fills of each of `chunks` bytes, and through the gzip and LZW filters
+// (the file packed by the system's programs).
+void ForEveryStreamKind(const TempDir &d, std::initializer_list<int> chunks,
+                        const std::function<void(BufFile *, const std::string &)> &check) {
+  std::string data = ReadFile(d / "f");
+  BufFile *f = OpenRaw(d / "f");
+  check(f, "raw");
+  BufFileClose(f, 1);
+  for (int chunk : chunks) {
+    f = MemBufOpen(data.data(), data.size(), chunk);
+    check(f, "fills of " + std::to_string(chunk));
+    BufFileClose(f, 1);
+  }
+  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
+  for (auto [tool, suffix] : {std::pair{"gzip", ".gz"}, std::pair{"compress", ".Z"}}) {
+    std::string packed = d / (std::string("f") + suffix);
+    ASSERT_TRUE(CompressFile(tool, d / "f", packed));
+    f = FontFileOpen(packed.c_str());
+    check(f, suffix);
+    FontFileClose(f);
+  }
+}
+
 // Every stream kind keeps the byte a get returned just before its cursor,
 // whether the fast path or a fill delivered it, so it can be given back.
 TEST(BufFile, TheByteJustReadCanBeGivenBackOnEveryStreamKind) {
@@ -146,20 +171,7 @@ TEST(BufFile, TheByteJustReadCanBeGivenBackOnEveryStreamKind) {
     }
     EXPECT_EQ(got, data) << what;
   };
-  BufFile *f = OpenRaw(d / "f");
-  check(f, "raw");
-  BufFileClose(f, 1);
-  f = MemBufOpen(data.data(), data.size(), 1);
-  check(f, "one byte per fill");
-  BufFileClose(f, 1);
-  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
-  for (auto [tool, suffix] : {std::pair{"gzip", ".gz"}, std::pair{"compress", ".Z"}}) {
-    std::string packed = d / (std::string("f") + suffix);
-    ASSERT_TRUE(CompressFile(tool, d / "f", packed));
-    f = FontFileOpen(packed.c_str());
-    check(f, suffix);
-    FontFileClose(f);
-  }
+  ForEveryStreamKind(d, {1}, check);
 }
 
 // A look ahead shows the bytes the next gets would return, takes none of
@@ -194,22 +206,7 @@ TEST(BufFile, LookingAheadTakesNothingOnEveryStreamKind) {
     EXPECT_EQ(at, data.size()) << what;
     EXPECT_EQ(BufFileGetByte(f), BUFFILEEOF) << what;
   };
-  BufFile *f = OpenRaw(d / "f");
-  check(f, "raw");
-  BufFileClose(f, 1);
-  for (int chunk : {1, 5, 4096}) {
-    f = MemBufOpen(data.data(), data.size(), chunk);
-    check(f, "fills of " + std::to_string(chunk));
-    BufFileClose(f, 1);
-  }
-  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
-  for (auto [tool, suffix] : {std::pair{"gzip", ".gz"}, std::pair{"compress", ".Z"}}) {
-    std::string packed = d / (std::string("f") + suffix);
-    ASSERT_TRUE(CompressFile(tool, d / "f", packed));
-    f = FontFileOpen(packed.c_str());
-    check(f, suffix);
-    FontFileClose(f);
-  }
+  ForEveryStreamKind(d, {1, 5, 4096}, check);
 }
 
 TEST(FontFileOpen, FiltersAreChosenByExactSuffix) {

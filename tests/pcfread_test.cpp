@@ -362,26 +362,9 @@ TEST(PcfRead, OtherLayoutKindsAreRefused) {
 }
 
 TEST(PcfRead, AllocationFailuresAreReportedAndLeakNothing) {
-  std::string bytes = WritePcf(TypicalPcf(kName));
-  int failures = 0;
-  for (long n = 1; n < 100; n++) {
-    ReadResult r;
-    std::memset(&r.info, 0, sizeof r.info);
-    BufFile *f = MemBufOpen(bytes.data(), bytes.size());
-    FontAllocFailAt(n);
-    r.status = pcfReadFontInfo(&r.info, f);
-    bool injected = FontAllocCount() >= n;
-    FontAllocFailAt(0);
-    BufFileClose(f, 1);
-    if (!injected) {
-      EXPECT_EQ(r.status, Successful);
-      break;
-    }
-    EXPECT_EQ(r.status, AllocFailure) << n;
-    EXPECT_EQ(r.info.props, nullptr);
-    ++failures;
-  }
-  EXPECT_GT(failures, 3);
+  std::string problem;
+  EXPECT_GT(SweepReadAllocationFailures(pcfReadFontInfo, WritePcf(TypicalPcf(kName)), &problem), 3)
+      << problem;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "tests/support/membuf.h"
+#include "util/miscutil.h"
 
 ReadResult::~ReadResult() {
   if (status == Successful) FontInfoFreeProps(&info);
@@ -61,4 +62,26 @@ std::string PropertiesText(const FontInfo &info) {
     text += '\n';
   }
   return text;
+}
+
+int SweepReadAllocationFailures(InfoReader reader, const std::string &bytes, std::string *problem) {
+  for (long n = 1;; n++) {
+    ReadResult r;
+    BufFile *f = MemBufOpen(bytes.data(), bytes.size());
+    FontAllocFailAt(n);
+    r.status = reader(&r.info, f);
+    bool injected = FontAllocCount() >= n;
+    FontAllocFailAt(0);
+    BufFileClose(f, 1);
+    if (!injected) {
+      if (r.status == Successful) return static_cast<int>(n - 1);
+      *problem = "the read without a failure gave status " + std::to_string(r.status);
+      return -1;
+    }
+    if (r.status != AllocFailure || r.info.props || r.info.isStringProp) {
+      *problem = "allocation " + std::to_string(n) + " failing gave status " +
+                 std::to_string(r.status) + (r.info.props ? " and left properties" : "");
+      return -1;
+    }
+  }
 }

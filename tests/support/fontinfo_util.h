@@ -21,6 +21,13 @@ typedef int (*InfoReader)(FontInfo *, BufFile *);
 // The stream delivers `chunk` bytes per fill (see MemBufOpen).
 void ReadInfo(InfoReader reader, const std::string &bytes, ReadResult *out, int chunk = BUFFILESIZE);
 
+// Runs `reader` over `bytes` with the 1st, 2nd, ... allocation failing, until
+// a read makes fewer allocations than the one that fails (it must then
+// succeed).  Each read that met a failure must return AllocFailure and leave
+// the FontInfo without properties.  Returns the number of such reads, or -1
+// with *problem saying what went wrong.
+int SweepReadAllocationFailures(InfoReader reader, const std::string &bytes, std::string *problem);
+
 // The text of a string property, or nothing.
 std::optional<std::string> StringProperty(const FontInfo &info, const std::string &name);
 // The value of an integer property, or nothing.
