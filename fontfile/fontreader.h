@@ -136,11 +136,19 @@ inline uint16_t FontReaderGet16(FontReader *r, bool msbFirst) {
 // the readers and the LZW filter read small records and groups.
 size_t FontReaderReadAcross(FontReader *r, void *buf, size_t count);
 inline size_t FontReaderReadUpTo(FontReader *r, void *buf, size_t count) {
+  if (count == 0) return 0;
   const unsigned char *held;
-  if (__builtin_expect(count > 0 && count <= static_cast<size_t>(BufFileAhead(r->file, &held)), 1)) {
+  int n = BufFileAhead(r->file, &held);
+  if (__builtin_expect(count <= static_cast<size_t>(n), 1)) {
     __builtin_memcpy(buf, held, count);
     FontReaderConsume(r, count);
     return count;
+  }
+  // The fill behind an empty buffer found the end: asking the stream again
+  // would only cost another read of the file.
+  if (n <= 0) {
+    r->ended = true;
+    return 0;
   }
   return FontReaderReadAcross(r, buf, count);
 }

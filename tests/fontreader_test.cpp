@@ -86,6 +86,24 @@ TEST(FontReader, ReadsAndPassesTakeExactlyTheirBytesWhereverFillsCutThem) {
   }
 }
 
+// A read that finds the end asks the stream once: on a file each fill is a
+// read() of the file, and the LZW filter reads its code groups this way.
+TEST(FontReader, AReadAtTheEndFillsOnce) {
+  static int fills;
+  fills = 0;
+  BufFile *f = BufFileCreate(
+      nullptr, [](BufFile *) { return ++fills, BUFFILEEOF; }, BufFileSkipByFilling,
+      [](BufFile *, int) { return 0; });
+  ASSERT_NE(f, nullptr);
+  FontReader r;
+  FontReaderInit(&r, f);
+  char buf[9];
+  EXPECT_EQ(FontReaderReadUpTo(&r, buf, sizeof buf), 0u);
+  EXPECT_TRUE(r.ended);
+  EXPECT_EQ(fills, 1);
+  BufFileClose(f, 1);
+}
+
 TEST(FontReader, CharactersTellANulFromTheEnd) {
   std::string data("a\0b", 3);
   for (int chunk : {1, 2, BUFFILESIZE}) {
