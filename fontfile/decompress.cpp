@@ -133,15 +133,26 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
   if (!block) return nullptr;
   LzwFilterState *s = block.get();
-  // Entries are only ever read after they are defined; zeroing the block
-  // keeps even that argument out of the picture.
-  std::memset(static_cast<void *>(s), 0, blockSize);
+  // Nothing of the block is cleared, so that a stream costs what it uses
+  // and not the 390 KiB of a 16-bit table: every field of the record is set
+  // below, the 256 single-byte entries are defined before any code is read,
+  // and every later entry is written (when the free entry passes it) before
+  // a code may name it, since a code above the free entry ends the data and
+  // the free entry itself is decoded from the previous code.  The stack is
+  // read only after a string was written to it.
   auto *raw = reinterpret_cast<unsigned char *>(s);
   s->prefixTable = reinterpret_cast<uint16_t *>(raw + prefixOffset);
   s->lengthTable = reinterpret_cast<uint16_t *>(raw + lengthOffset);
   s->suffixTable = raw + suffixOffset;
 
   s->source = reader;
+  s->clearFlag = 0;
+  s->finChar = 0;
+  s->bitOffset = 0;
+  s->bitSize = 0;
+  // The slack after a group cut short is read and masked off: it needs a
+  // value all the same.
+  std::memset(s->codeBuffer, 0, sizeof s->codeBuffer);
   s->blockMode = (flags & kBlockMode) != 0;
   s->maxBits = maxBits;
   s->maxMaxCode = maxMaxCode;
