@@ -96,6 +96,16 @@ int BufFileRead(BufFile *f, char *buf, int count) {
       done += n;
       continue;
     }
+    if (count - done >= BUFFILESIZE && f->fill == BufFileRawFill) {
+      // A large read of a file goes straight to the caller's buffer.
+      ssize_t n;
+      do {
+        n = ::read(fdOf(f), buf + done, static_cast<size_t>(count - done));
+      } while (n < 0 && errno == EINTR);
+      if (n <= 0) break;
+      done += static_cast<int>(n);
+      continue;
+    }
     int c = f->fill(f);
     if (c == BUFFILEEOF) break;
     buf[done++] = static_cast<char>(c);
