@@ -4,24 +4,17 @@
 // the gzip filter's whole-member way, as inflate_floor is of zlib: the same
 // header parsing, plain C library calls only, and no checks beyond what the
 // decoder needs.
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <libdeflate.h>
 #include <sys/stat.h>
 
 #include "bench/inflate_floor.h"
 
 namespace {
-double seconds() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-// Buffers kept from file to file, as the filter keeps its own.
+// Buffers kept from file to file, and the decoder's state.
 unsigned char *in, *out;
 size_t inCapacity, outCapacity;
+libdeflate_decompressor *decoder;
 
 bool reserve(unsigned char *&p, size_t &capacity, size_t size) {
   if (size <= capacity) return true;
@@ -32,7 +25,7 @@ bool reserve(unsigned char *&p, size_t &capacity, size_t size) {
 }
 
 // Bytes decoded from the file's first member, or -1.
-int64_t decodeFile(libdeflate_decompressor *d, const char *path) {
+int64_t decodeFile(const char *path) {
   int fd = ::open(path, O_RDONLY);
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !reserve(in, inCapacity, static_cast<size_t>(st.st_size) + 1)) {
@@ -48,27 +41,14 @@ int64_t decodeFile(libdeflate_decompressor *d, const char *path) {
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   size_t produced;
   if (!reserve(out, outCapacity, size + 1) ||
-      libdeflate_deflate_decompress(d, in + pos, have - pos, out, size, &produced) != LIBDEFLATE_SUCCESS)
+      libdeflate_deflate_decompress(decoder, in + pos, have - pos, out, size, &produced) != LIBDEFLATE_SUCCESS)
     return -1;
   return static_cast<int64_t>(produced);
 }
 }  // namespace
 
 int main(int argc, char **argv) {
-  libdeflate_decompressor *d = libdeflate_alloc_decompressor();
-  if (!d) return 1;
-  int64_t total = 0;
-  double start = seconds();
-  for (int i = 1; i < argc; i++) {
-    int64_t n = decodeFile(d, argv[i]);
-    if (n < 0) {
-      std::fprintf(stderr, "engine_floor: %s: not a readable gzip file with its trailer\n", argv[i]);
-      return 1;
-    }
-    total += n;
-  }
-  double taken = seconds() - start;
-  std::printf("%d files, %lld bytes decoded in %.6f s (%.1f MB/s)\n", argc - 1,
-              static_cast<long long>(total), taken, taken > 0 ? static_cast<double>(total) / taken / 1e6 : 0.0);
-  return 0;
+  decoder = libdeflate_alloc_decompressor();
+  if (!decoder) return 1;
+  return FloorMain(argc, argv, "engine_floor", decodeFile);
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <initializer_list>
 #include <unistd.h>
@@ -74,4 +76,30 @@ inline int64_t InflateFloor(const char *path) {
   inflateEnd(&z);
   ::close(fd);
   return total;
+}
+
+// The main program of a floor: decodes the first member of each file named
+// on the command line with `decode` (the bytes it made, or -1 when the file
+// is not one it can read), prints the bytes and the time taken.  Plain C
+// library calls only, so that, like the tool, it needs no C++ run-time.
+inline int FloorMain(int argc, char **argv, const char *program, int64_t (*decode)(const char *path)) {
+  auto seconds = [] {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+  };
+  int64_t total = 0;
+  double start = seconds();
+  for (int i = 1; i < argc; i++) {
+    int64_t n = decode(argv[i]);
+    if (n < 0) {
+      std::fprintf(stderr, "%s: %s: not a gzip file it can read\n", program, argv[i]);
+      return 1;
+    }
+    total += n;
+  }
+  double taken = seconds() - start;
+  std::printf("%d files, %lld bytes decoded in %.6f s (%.1f MB/s)\n", argc - 1, static_cast<long long>(total),
+              taken, taken > 0 ? static_cast<double>(total) / taken / 1e6 : 0.0);
+  return 0;
 }

@@ -15,36 +15,12 @@
 
 #include "fontfile/gunzip.h"
 #include "tests/support/compressed.h"
-#include "tests/support/membuf.h"
+#include "tests/support/streamtest.h"
 
 namespace {
 // Both ways are compared this far, and on their end when it comes before.
 constexpr size_t kMaxOutput = size_t{1} << 18;
 
-struct Delivery {
-  bool pushed = false;
-  std::string bytes;
-  bool endStays = true;
-};
-
-Delivery deliver(const std::string &file, int chunk) {
-  Delivery d;
-  BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
-  if (!src) std::abort();
-  BufFile *f = BufFilePushZIP(src);
-  d.pushed = f != nullptr;
-  if (f) {
-    char block[4096];
-    int n;
-    while (d.bytes.size() < kMaxOutput && (n = BufFileRead(f, block, sizeof block)) > 0)
-      d.bytes.append(block, static_cast<size_t>(n));
-    if (d.bytes.size() < kMaxOutput) d.endStays = BufFileGetByte(f) == -1 && BufFileGetByte(f) == -1;
-    BufFileClose(f, 1);
-  } else {
-    BufFileClose(src, 1);
-  }
-  return d;
-}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -63,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else {
     file.assign(reinterpret_cast<const char *>(data + 2), size - 2);
   }
-  Delivery d = deliver(file, chunk);
+  FilterDelivery d = DeliverThrough(BufFilePushZIP, file, chunk, 4096, kMaxOutput);
   bool pushed;
   std::string reference = GzipReference(file, &pushed, kMaxOutput);
   if (d.pushed != pushed || !d.endStays) std::abort();

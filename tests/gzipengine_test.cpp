@@ -156,36 +156,13 @@ std::string gzipOf(const std::string &data, int level = 6, int strategy = Z_DEFA
   return gzipWrap(rawDeflate(data, level, strategy), static_cast<uint32_t>(data.size()));
 }
 
-// What the filter delivers over `file` in memory, each source fill giving
-// `chunk` bytes, and whether the end, once reported, stays.
-struct Delivery {
-  bool pushed = false;
-  std::string bytes;
-  bool endStays = true;
-};
-
-Delivery deliver(const std::string &file, int chunk) {
-  Delivery d;
-  BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
-  BufFile *f = BufFilePushZIP(src);
-  d.pushed = f != nullptr;
-  if (f) {
-    d.bytes = ReadStream(f, chunk == BUFFILESIZE ? 0 : 1000);
-    for (int i = 0; i < 2; i++) d.endStays = d.endStays && BufFileGetByte(f) == -1;
-    BufFileClose(f, 1);
-  } else {
-    BufFileClose(src, 1);
-  }
-  return d;
-}
-
 // The filter and zlib alone over `file`, through in-memory sources of two
 // fill sizes.  Empty when they agree, else where they part.
 std::string compareWays(const std::string &file) {
   bool pushed;
   std::string reference = GzipReference(file, &pushed);
   for (int chunk : {BUFFILESIZE, 5}) {
-    Delivery d = deliver(file, chunk);
+    FilterDelivery d = DeliverThrough(BufFilePushZIP, file, chunk, chunk == BUFFILESIZE ? 0 : 1000);
     if (d.pushed == pushed && d.bytes == reference && d.endStays) continue;
     size_t at = 0;
     while (at < d.bytes.size() && at < reference.size() && d.bytes[at] == reference[at]) at++;
@@ -236,7 +213,7 @@ TEST(GzipWays, MembersOfEveryKindDecodeToTheSameBytesEitherWay) {
   for (const Case &c : cases) {
     std::string gz = gzipOf(c.data, c.level, c.strategy);
     EXPECT_EQ(compareWays(gz), "") << c.what;
-    EXPECT_EQ(deliver(gz, BUFFILESIZE).bytes, c.data) << c.what;
+    EXPECT_EQ(DeliverThrough(BufFilePushZIP, gz, BUFFILESIZE, 0).bytes, c.data) << c.what;
     if (!c.data.empty()) {
       EXPECT_EQ(goesTheWholeWay(gz, c.data.size()), c.whole && wholeWayBuilt()) << c.what;
     }
@@ -282,7 +259,7 @@ TEST(GzipWays, WhateverFollowsTheMemberOnlyTheMemberIsDelivered) {
   };
   for (const auto &[what, file] : files) {
     EXPECT_EQ(compareWays(file), "") << what;
-    EXPECT_EQ(deliver(file, BUFFILESIZE).bytes, data) << what;
+    EXPECT_EQ(DeliverThrough(BufFilePushZIP, file, BUFFILESIZE, 0).bytes, data) << what;
   }
 }
 
@@ -382,7 +359,7 @@ TEST(GzipWays, BlocksThatOnlySomeDecodersReadAreStreamed) {
   }
   // The plain block decodes as intended: a bad test stream would prove nothing.
   std::string plain = gzipWrap(dynamic(plainDynamic()), 7);
-  EXPECT_EQ(deliver(plain, BUFFILESIZE).bytes, "abccccd");
+  EXPECT_EQ(DeliverThrough(BufFilePushZIP, plain, BUFFILESIZE, 0).bytes, "abccccd");
   EXPECT_EQ(goesTheWholeWay(plain, 7), wholeWayBuilt());
 }
 

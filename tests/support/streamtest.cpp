@@ -185,6 +185,35 @@ std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed
   return out;
 }
 
+FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+                              int block, size_t limit) {
+  FilterDelivery d;
+  BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
+  if (!src) std::abort();
+  BufFile *f = push(src);
+  d.pushed = f != nullptr;
+  if (!f) {
+    BufFileClose(src, 1);
+    return d;
+  }
+  std::vector<char> buf(block > 0 ? static_cast<size_t>(block) : 1);
+  int n = 0;
+  while (d.bytes.size() < limit) {
+    if (block > 0) {
+      n = BufFileRead(f, buf.data(), block);
+    } else {
+      int c = BufFileGetByte(f);
+      buf[0] = static_cast<char>(c);
+      n = c == BUFFILEEOF ? 0 : 1;
+    }
+    if (n <= 0) break;
+    d.bytes.append(buf.data(), static_cast<size_t>(n));
+  }
+  if (d.bytes.size() < limit) d.endStays = BufFileGetByte(f) == BUFFILEEOF && BufFileGetByte(f) == BUFFILEEOF;
+  BufFileClose(f, 1);
+  return d;
+}
+
 std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
                                   const std::string &data) {
   std::string problems;
