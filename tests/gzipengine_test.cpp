@@ -287,6 +287,8 @@ TEST(GzipWays, BlocksThatOnlySomeDecodersReadAreStreamed) {
   };
   Dynamic tooManyLengths = plainDynamic();
   tooManyLengths.litLen.resize(287, 0);
+  Dynamic allLengths = plainDynamic();
+  allLengths.litLen.resize(288, 0);
   Dynamic tooManyDistances = plainDynamic();
   tooManyDistances.dist.resize(31, 0);
   Dynamic allDistances = plainDynamic();
@@ -333,6 +335,7 @@ TEST(GzipWays, BlocksThatOnlySomeDecodersReadAreStreamed) {
       {"distance code 30", fixed(withTail({257, -31}))},
       {"distance code 31", fixed(withTail({257, -32}))},
       {"287 length codes", dynamic(tooManyLengths)},
+      {"288 length codes", dynamic(allLengths)},
       {"31 distance codes", dynamic(tooManyDistances)},
       {"32 distance codes", dynamic(allDistances)},
       {"32 distance codes after a good block", dynamic(allDistances, true)},
