@@ -59,7 +59,8 @@ struct LzwFilterState {
   int clearFlag;    // a clear was seen: the next code starts a fresh 9-bit group
   int nBits;        // current code width
   int bitOffset;    // bit position of the next code in codeBuffer
-  int bitSize;      // bit positions in codeBuffer at which a whole code begins
+  int bitSize;      // bit positions in codeBuffer at which a whole code begins;
+                    // 0 when the group has ended early (a clear, a wider code)
   unsigned char codeBuffer[kCodeBufferSize];
   // Pending output: a string that did not fit in the output buffer, in
   // order from stackTop to the end (it is written last byte first).
@@ -97,7 +98,8 @@ __attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
 
 // The next code of the stream, or -1 at its end.
 inline int getcode(LzwFilterState *s) {
-  if (s->clearFlag > 0 || s->bitOffset >= s->bitSize || s->freeEntry > s->maxCode)
+  // A clear or a full width ends the group too: those set bitSize to 0.
+  if (s->bitOffset >= s->bitSize)
     if (!loadGroup(s)) return -1;
   const unsigned char *p = s->codeBuffer + (s->bitOffset >> 3);
   uint32_t bits = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
@@ -216,6 +218,7 @@ int BufCompressedFill(BufFile *f) {
       // code would reach back into the discarded table.  That byte defines
       // no string (its entry would be 256, the clear code itself).
       s->clearFlag = 1;
+      s->bitSize = 0;
       s->freeEntry = kClear + 1;
       code = getcode(s);
       if (code < 0 || code >= kFirstLiteralsEnd) {
@@ -262,6 +265,9 @@ int BufCompressedFill(BufFile *f) {
       s->lengthTable[freeEntry] = static_cast<uint16_t>(length[s->oldCode] + 1);
       s->suffixTable[freeEntry] = static_cast<unsigned char>(first);
       s->freeEntry = freeEntry + 1;
+      // The encoder widens its codes after this one: the rest of the group
+      // is padding.
+      if (freeEntry + 1 > s->maxCode) s->bitSize = 0;
     }
     s->finChar = first;
     s->oldCode = code;
