@@ -9,7 +9,8 @@
 //   - streaming: zlib's raw inflate (no zlib framing, no checksum) decodes
 //     on demand, one output buffer at a time, from the start of the body.
 // Every member that the whole way cannot take, or whose decoding it cannot
-// vouch for, is streamed: a build without the decoder, a trailer length
+// vouch for, is streamed: a build without the decoder, a member that fits
+// one output buffer, a trailer length
 // that the compressed bytes could not produce or that exceeds the
 // allocation limit, corrupt or cut data, another member or other bytes
 // where the trailer should be, or no memory.  Only the first member is
@@ -163,7 +164,7 @@ bool holdRest(GzipFilterState *x) {
   for (;;) {
     if (x->heldSize == capacity) {
       if (capacity == kFontAllocLimit) return false;
-      size_t grown = capacity == 0 ? size_t{4} * kGzipBufSize : 2 * capacity;
+      size_t grown = capacity == 0 ? size_t{kGzipBufSize} : 2 * capacity;
       if (grown > kFontAllocLimit) grown = kFontAllocLimit;
       auto *p = static_cast<unsigned char *>(FontRealloc(x->held, grown));
       if (!p) return false;
@@ -189,6 +190,11 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   const unsigned char *t = x->held + x->heldSize - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   if (size > kFontAllocLimit || size / kMaxDeflateRatio > x->heldSize) return false;
+  // A member that fits one output buffer is inflated in one call, without
+  // a window, from the held bytes: there the block walk that proves the
+  // whole way exact costs more than the faster decoder saves (most small
+  // fonts; bench/NOTES.md).
+  if (size <= kGzipBufSize) return false;
   x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
   return x->whole != nullptr;
 }

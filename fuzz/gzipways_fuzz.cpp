@@ -7,7 +7,8 @@
 // byte of options, then the bytes.  With option bit 0 the bytes are a raw
 // deflate body, wrapped in a minimal header and a trailer whose length is
 // large enough for anything the body can produce (so that the fast decoder
-// gets to decode it); otherwise they are the whole file.
+// gets to decode a body of some 64 bytes or more: smaller members are
+// inflated in one call); otherwise they are the whole file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
