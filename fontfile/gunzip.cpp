@@ -171,11 +171,9 @@ bool holdRest(GzipFilterState *x) {
       x->held = p;
       capacity = grown;
     }
-    size_t room = capacity - x->heldSize;
-    int want = room < size_t{1} << 30 ? static_cast<int>(room) : 1 << 30;
-    size_t n = FontReaderReadUpTo(&x->source, x->held + x->heldSize, static_cast<size_t>(want));
-    x->heldSize += n;
-    if (n < static_cast<size_t>(want)) return true;
+    bool ended;
+    x->heldSize += FontReaderReadSome(&x->source, x->held + x->heldSize, capacity - x->heldSize, &ended);
+    if (ended) return true;
   }
 }
 
