@@ -35,3 +35,20 @@ paired_ratio() {
     for (i = 2; i <= n; i++) { v = r[i]; for (j = i - 1; j >= 1 && r[j] > v; j--) r[j + 1] = r[j]; r[j + 1] = v }
     printf "%.3f", r[int(n / 2) + 1] }'
 }
+
+# build_revision REV DIR: builds the tool of the commit REV of this
+# repository, in release mode, into DIR/build/lorvane (its sources exported
+# to DIR/src, so that the working tree is left alone).  Fails with a message
+# when REV is not in the repository or does not build.
+build_revision() {
+  local rev=$1 dir=$2 root
+  root=$(git -C "$(dirname "${BASH_SOURCE[0]}")" rev-parse --show-toplevel 2>/dev/null) &&
+    git -C "$root" rev-parse --verify --quiet "$rev^{commit}" >/dev/null ||
+    { echo "revision $rev is not in the repository" >&2; return 1; }
+  mkdir -p "$dir/src"
+  git -C "$root" archive "$rev" | tar -x -C "$dir/src"
+  cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DLORVANE_TESTS=OFF -DLORVANE_BENCH=OFF >/dev/null &&
+    cmake --build "$dir/build" -j2 --target lorvane >/dev/null ||
+    { echo "revision $rev does not build" >&2; return 1; }
+}

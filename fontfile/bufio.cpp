@@ -85,19 +85,76 @@ int BufFileRawClose(BufFile *f, int doClose) {
   return 1;
 }
 
+namespace {
+// Takes up to count buffered bytes into buf; how many.
+int takeBuffered(BufFile *f, char *buf, int count) {
+  int n = count < f->remaining ? count : f->remaining;
+  std::memcpy(buf, f->cursor, static_cast<size_t>(n));
+  f->cursor += n;
+  f->remaining -= n;
+  return n;
+}
+
+// A large read of a file goes straight to the caller's buffer: one read of
+// up to count bytes, its result.
+ssize_t readDirect(BufFile *f, char *buf, int count) {
+  ssize_t n;
+  do {
+    n = ::read(fdOf(f), buf, static_cast<size_t>(count));
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+}  // namespace
+
 int BufFileRead(BufFile *f, char *buf, int count) {
   int done = 0;
   while (done < count) {
     if (f->remaining > 0) {
-      int n = count - done < f->remaining ? count - done : f->remaining;
-      std::memcpy(buf + done, f->cursor, static_cast<size_t>(n));
-      f->cursor += n;
-      f->remaining -= n;
-      done += n;
+      done += takeBuffered(f, buf + done, count - done);
+      continue;
+    }
+    if (count - done >= BUFFILESIZE && f->fill == BufFileRawFill) {
+      ssize_t n = readDirect(f, buf + done, count - done);
+      if (n <= 0) break;
+      done += static_cast<int>(n);
       continue;
     }
     int c = f->fill(f);
     if (c == BUFFILEEOF) break;
+    buf[done++] = static_cast<char>(c);
+  }
+  return done;
+}
+
+int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended) {
+  bool raw = f->fill == BufFileRawFill;
+  int done = 0;
+  *ended = false;
+  while (done < count) {
+    if (f->remaining > 0) {
+      done += takeBuffered(f, buf + done, count - done);
+      continue;
+    }
+    // The buffer of a raw stream is spent; a fill that did not fill it
+    // read the end of the file.
+    if (raw && f->cursor > f->data && f->cursor < f->data + BUFFILESIZE) {
+      *ended = true;
+      break;
+    }
+    if (raw && count - done >= BUFFILESIZE) {
+      ssize_t n = readDirect(f, buf + done, count - done);
+      if (n > 0) done += static_cast<int>(n);
+      if (n <= 0 || done < count) {
+        *ended = true;
+        break;
+      }
+      continue;
+    }
+    int c = f->fill(f);
+    if (c == BUFFILEEOF) {
+      *ended = true;
+      break;
+    }
     buf[done++] = static_cast<char>(c);
   }
   return done;

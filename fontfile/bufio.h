@@ -84,6 +84,11 @@ inline void BufFileConsume(BufFile *f, int count) {
 
 // Up to count bytes into buf; fewer only at the end of the data.
 int BufFileRead(BufFile *f, char *buf, int count);
+// Like BufFileRead, but for reading a file to its end: stops without the
+// read that would find nothing once a read of a raw stream came back short,
+// which for a regular file is its end.  *ended tells that it stopped for
+// that or at the end of the data; a caller that must be sure reads on.
+int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended);
 inline int BufFileSkip(BufFile *f, int count) { return f->skip(f, count); }
 // Closes the stream; its record is kept for a later BufFileCreate.
 void BufFileClose(BufFile *f, int doClose);

@@ -59,7 +59,8 @@ struct LzwFilterState {
   int clearFlag;    // a clear was seen: the next code starts a fresh 9-bit group
   int nBits;        // current code width
   int bitOffset;    // bit position of the next code in codeBuffer
-  int bitSize;      // bit positions in codeBuffer at which a whole code begins
+  int bitSize;      // bit positions in codeBuffer at which a whole code begins;
+                    // 0 when the group has ended early (a clear, a wider code)
   unsigned char codeBuffer[kCodeBufferSize];
   // Pending output: a string that did not fit in the output buffer, in
   // order from stackTop to the end (it is written last byte first).
@@ -97,7 +98,8 @@ __attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
 
 // The next code of the stream, or -1 at its end.
 inline int getcode(LzwFilterState *s) {
-  if (s->clearFlag > 0 || s->bitOffset >= s->bitSize || s->freeEntry > s->maxCode)
+  // A clear or a full width ends the group too: those set bitSize to 0.
+  if (s->bitOffset >= s->bitSize)
     if (!loadGroup(s)) return -1;
   const unsigned char *p = s->codeBuffer + (s->bitOffset >> 3);
   uint32_t bits = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
@@ -133,15 +135,26 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
   if (!block) return nullptr;
   LzwFilterState *s = block.get();
-  // Entries are only ever read after they are defined; zeroing the block
-  // keeps even that argument out of the picture.
-  std::memset(static_cast<void *>(s), 0, blockSize);
+  // Nothing of the block is cleared, so that a stream costs what it uses
+  // and not the 390 KiB of a 16-bit table: every field of the record is set
+  // below, the 256 single-byte entries are defined before any code is read,
+  // and every later entry is written (when the free entry passes it) before
+  // a code may name it, since a code above the free entry ends the data and
+  // the free entry itself is decoded from the previous code.  The stack is
+  // read only after a string was written to it.
   auto *raw = reinterpret_cast<unsigned char *>(s);
   s->prefixTable = reinterpret_cast<uint16_t *>(raw + prefixOffset);
   s->lengthTable = reinterpret_cast<uint16_t *>(raw + lengthOffset);
   s->suffixTable = raw + suffixOffset;
 
   s->source = reader;
+  s->clearFlag = 0;
+  s->finChar = 0;
+  s->bitOffset = 0;
+  s->bitSize = 0;
+  // The slack after a group cut short is read and masked off: it needs a
+  // value all the same.
+  std::memset(s->codeBuffer, 0, sizeof s->codeBuffer);
   s->blockMode = (flags & kBlockMode) != 0;
   s->maxBits = maxBits;
   s->maxMaxCode = maxMaxCode;
@@ -205,6 +218,7 @@ int BufCompressedFill(BufFile *f) {
       // code would reach back into the discarded table.  That byte defines
       // no string (its entry would be 256, the clear code itself).
       s->clearFlag = 1;
+      s->bitSize = 0;
       s->freeEntry = kClear + 1;
       code = getcode(s);
       if (code < 0 || code >= kFirstLiteralsEnd) {
@@ -251,6 +265,9 @@ int BufCompressedFill(BufFile *f) {
       s->lengthTable[freeEntry] = static_cast<uint16_t>(length[s->oldCode] + 1);
       s->suffixTable[freeEntry] = static_cast<unsigned char>(first);
       s->freeEntry = freeEntry + 1;
+      // The encoder widens its codes after this one: the rest of the group
+      // is padding.
+      if (freeEntry + 1 > s->maxCode) s->bitSize = 0;
     }
     s->finChar = first;
     s->oldCode = code;

@@ -153,6 +153,15 @@ inline size_t FontReaderReadUpTo(FontReader *r, void *buf, size_t count) {
   return FontReaderReadAcross(r, buf, count);
 }
 
+// Up to count bytes into buf for reading a file to its end, without the
+// read that would find nothing (BufFileReadSome); *ended as there.
+inline size_t FontReaderReadSome(FontReader *r, void *buf, size_t count, bool *ended) {
+  int want = count < size_t{1} << 30 ? static_cast<int>(count) : 1 << 30;
+  int got = BufFileReadSome(r->file, static_cast<char *>(buf), want, ended);
+  r->position += static_cast<uint64_t>(got);
+  return static_cast<size_t>(got);
+}
+
 // Exactly count bytes into buf, or false (the data ended: the bytes missing
 // are zeros).
 inline bool FontReaderRead(FontReader *r, void *buf, size_t count) {

@@ -1,15 +1,26 @@
 // Gzip input filter.
 //
 // A gzip member is a header (RFC 1952), a raw deflate body and an 8-byte
-// trailer (CRC-32, length).  The filter parses the header itself, hands the
-// body to zlib's raw inflate (no zlib framing, no checksum) and decodes on
-// demand, one output buffer at a time.  Only the first member is read; the
-// trailer and anything after it are left unread.
+// trailer (CRC-32, length).  The filter parses the header itself and
+// decodes the body in one of two ways, to the same bytes and the same end:
+//   - whole: the rest of the file is read at once, and the faster
+//     whole-buffer decoder (deflateengine) decodes the body into one buffer
+//     sized by the trailer's length, which the filter then delivers;
+//   - streaming: zlib's raw inflate (no zlib framing, no checksum) decodes
+//     on demand, one output buffer at a time, from the start of the body.
+// Every member that the whole way cannot take, or whose decoding it cannot
+// vouch for, is streamed: a build without the decoder, a member that fits
+// one output buffer, a trailer length
+// that the compressed bytes could not produce or that exceeds the
+// allocation limit, corrupt or cut data, another member or other bytes
+// where the trailer should be, or no memory.  Only the first member is
+// delivered; the trailer is never checked.
 #include "fontfile/gunzip.h"
 
 #include <cstring>
 #include <zlib.h>
 
+#include "fontfile/deflateengine.h"
 #include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
@@ -42,13 +53,25 @@ constexpr int kFlagName = 0x08;
 constexpr int kFlagComment = 0x10;
 constexpr int kFlagReserved = 0xE0;
 
+// Deflate's largest expansion: a match of 258 bytes in two bits, so no
+// more than 1032 output bytes per input byte.
+constexpr size_t kMaxDeflateRatio = 1032;
+
 struct GzipFilterState {
   z_stream z;
   int status;  // Z_OK while the member goes on; anything else ends the data
+  bool decided;  // the way of decoding this member is chosen
   unsigned char outBuffer[kGzipBufSize];  // the filter stream delivers from here
   // Inflate reads the source's buffered bytes where they lie (see
   // BufZipFileFill): no copy.
   FontReader source;
+  // The rest of the file as read for the whole way: the member's deflate
+  // data and what follows.  When the member is streamed, inflate takes
+  // these first (`inHeld` while it holds some of them), then the source.
+  unsigned char *held;
+  size_t heldSize, heldTaken;
+  bool inHeld;
+  unsigned char *whole;  // the whole way's output
 };
 
 // zlib's own allocations go through the library's wrappers, so that they
@@ -94,11 +117,17 @@ static GzipFilterState *newState() {
   // Negative window bits: raw deflate with a 32 KiB window.
   if (inflateInit2(&x->z, -MAX_WBITS) != Z_OK) return nullptr;
   x->status = Z_OK;
+  x->decided = false;
+  x->held = x->whole = nullptr;
+  x->heldSize = x->heldTaken = 0;
+  x->inHeld = false;
   return x.release();
 }
 
 static void freeState(GzipFilterState *x) {
   inflateEnd(&x->z);
+  FontFree(x->held);
+  FontFree(x->whole);
   FontFree(x);
 }
 
@@ -125,8 +154,59 @@ namespace {
 // and stay in place; the source fills only when inflate has used them all.
 // Filling only on demand also means that a file whose compressed data ends
 // within one buffer is never read again to find its end.
+// Reads the rest of the source into `held`, at most the allocation limit.
+// False when there is more or memory is short; what was read is held all
+// the same, for inflate to take first.
+bool holdRest(GzipFilterState *x) {
+  // Most fonts' compressed data fits the first size; a larger file doubles
+  // it until the limit.
+  size_t capacity = 0;
+  for (;;) {
+    if (x->heldSize == capacity) {
+      if (capacity == kFontAllocLimit) return false;
+      size_t grown = capacity == 0 ? size_t{kGzipBufSize} : 2 * capacity;
+      if (grown > kFontAllocLimit) grown = kFontAllocLimit;
+      auto *p = static_cast<unsigned char *>(FontRealloc(x->held, grown));
+      if (!p) return false;
+      x->held = p;
+      capacity = grown;
+    }
+    bool ended;
+    x->heldSize += FontReaderReadSome(&x->source, x->held + x->heldSize, capacity - x->heldSize, &ended);
+    if (ended) return true;
+  }
+}
+
+// Decodes the member the whole way into `whole`; the number of bytes in
+// *produced.  False when the member is to be streamed.
+bool decodeWhole(GzipFilterState *x, size_t *produced) {
+  if (!holdRest(x) || x->heldSize < 4) return false;
+  // The trailer's length, if the file ends with the member's trailer.  It
+  // is believed only as a buffer size within what the compressed bytes
+  // could produce: a wrong one makes the decoder stop short and the member
+  // is streamed.
+  const unsigned char *t = x->held + x->heldSize - 4;
+  size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
+  if (size > kFontAllocLimit || size / kMaxDeflateRatio > x->heldSize) return false;
+  // A member that fits one output buffer is inflated in one call, without
+  // a window, from the held bytes: there the block walk that proves the
+  // whole way exact costs more than the faster decoder saves (most small
+  // fonts; bench/NOTES.md).
+  if (size <= kGzipBufSize) return false;
+  x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
+  return x->whole != nullptr;
+}
+
 int BufZipFileFill(BufFile *f) {
   auto *x = static_cast<GzipFilterState *>(f->state);
+  if (!x->decided) {
+    x->decided = true;
+    size_t n;
+    if (DeflateEngineAvailable() && decodeWhole(x, &n)) {
+      x->status = Z_STREAM_END;
+      return BufFileDeliver(f, x->whole, static_cast<int>(n));
+    }
+  }
   if (x->status != Z_OK) return BufFileDeliver(f, x->outBuffer, 0);
   x->z.next_out = x->outBuffer;
   x->z.avail_out = kGzipBufSize;
@@ -136,14 +216,21 @@ int BufZipFileFill(BufFile *f) {
     // filled, it holds the rest of a match and perhaps whole codes in its
     // bit buffer.
     if (x->z.avail_in == 0) {
-      const unsigned char *held;
-      x->z.avail_in = static_cast<uInt>(FontReaderAhead(&x->source, &held));
-      x->z.next_in = const_cast<Bytef *>(held);
+      x->inHeld = x->heldTaken < x->heldSize;
+      if (x->inHeld) {
+        x->z.next_in = x->held + x->heldTaken;
+        x->z.avail_in = static_cast<uInt>(x->heldSize - x->heldTaken);
+        x->heldTaken = x->heldSize;
+      } else {
+        const unsigned char *ahead;
+        x->z.avail_in = static_cast<uInt>(FontReaderAhead(&x->source, &ahead));
+        x->z.next_in = const_cast<Bytef *>(ahead);
+      }
     }
     bool starved = x->z.avail_in == 0;
     uInt inBefore = x->z.avail_in, outBefore = x->z.avail_out;
     int result = inflate(&x->z, Z_FINISH);
-    FontReaderConsume(&x->source, inBefore - x->z.avail_in);
+    if (!x->inHeld) FontReaderConsume(&x->source, inBefore - x->z.avail_in);
     // Short of the end of the member, Z_FINISH makes inflate report a
     // buffer error after every call.  With input, that is the end only when
     // nothing moved.  Without input, inflate has given all it held unless

@@ -355,3 +355,49 @@ TEST(FontFileOpen, NoMemoryForTheStreamClosesTheDescriptor) {
 }
 
 }  // namespace
+
+// Reading to the end with BufFileReadSome: on every stream kind and size it
+// ends where the data does, a raw stream without the read that finds
+// nothing; on a pipe, whose reads may come back short before the end, it
+// may stop early, and reading on gives the rest.
+TEST(BufFile, ReadingSomeToTheEndGivesEveryByteOnEveryStreamKind) {
+  for (size_t size : {size_t{0}, size_t{100}, size_t{8192}, size_t{8193}, size_t{3 * 8192 + 17}, size_t{100000}}) {
+    TempDir d;
+    std::string data = TextSample(size, 3);
+    WriteFile(d / "f", data);
+    auto check = [&](BufFile *f, const std::string &what) {
+      ASSERT_NE(f, nullptr) << what;
+      std::string got;
+      std::string piece(70000, '\0');
+      bool ended = false;
+      while (!ended) {
+        int n = BufFileReadSome(f, piece.data(), 70000, &ended);
+        got.append(piece.data(), static_cast<size_t>(n));
+        if (!ended) {
+          EXPECT_EQ(n, 70000) << what;
+        }
+      }
+      EXPECT_EQ(BufFileRead(f, piece.data(), 1), 0) << what;
+      EXPECT_EQ(got, data) << what << " " << size;
+    };
+    ForEveryStreamKind(d, {1, 5000}, check);
+  }
+  std::string data = Pattern(30000);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    EXPECT_EQ(write(fds[1], data.data(), 10000), 10000);
+    usleep(20000);
+    EXPECT_EQ(write(fds[1], data.data() + 10000, 20000), 20000);
+    close(fds[1]);
+  });
+  BufFile *f = BufFileOpenRead(fds[0]);
+  std::string got(40000, '\0');
+  bool ended;
+  int n = BufFileReadSome(f, got.data(), 40000, &ended);
+  EXPECT_TRUE(ended);
+  n += BufFileRead(f, got.data() + n, 40000 - n);
+  EXPECT_EQ(got.substr(0, static_cast<size_t>(n)), data);
+  writer.join();
+  BufFileClose(f, 1);
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fontfile/decompress.h"
+#include "fontfile/deflateengine.h"
 #include "fontfile/fileio.h"
 #include "fontfile/gunzip.h"
 #include "tests/support/compressed.h"
@@ -298,8 +299,10 @@ TEST(GzipBody, AHugeOutputFromASmallFileIsStreamedWithoutAllocating) {
   ASSERT_NE(f, nullptr);
   FontAllocFailAt(0);
   EXPECT_EQ(BufFileSkip(f, kSize - 1), kSize - 1);
-  // inflate's window is its only allocation after the push.
-  EXPECT_LE(FontAllocCount(), 1);
+  // inflate's window is its only allocation after the push, beside the
+  // compressed bytes held for the whole-member decoder when the build has
+  // one (the trailer's length is not believed: there is none).
+  EXPECT_LE(FontAllocCount(), DeflateEngineAvailable() ? 2 : 1);
   EXPECT_EQ(BufFileGetByte(f), 0);
   EXPECT_EQ(BufFileGetByte(f), -1);
   BufFileClose(f, 1);
@@ -308,6 +311,8 @@ TEST(GzipBody, AHugeOutputFromASmallFileIsStreamedWithoutAllocating) {
 TEST(GzipBody, AMemberEndingInTheFirstBufferNeedsNoWindow) {
   // A font of some 30 KiB inflates in one call; the window (and the copy of
   // the output into it) is needed only when the data goes on past a buffer.
+  // With the whole-member decoder in the build, the compressed bytes are
+  // read and held first, and inflate takes them in one call.
   std::string data = TextSample(30000, 3);
   std::string gz = gzipMember(data);
   for (int chunk : {BUFFILESIZE, 13}) {
@@ -316,7 +321,7 @@ TEST(GzipBody, AMemberEndingInTheFirstBufferNeedsNoWindow) {
     ASSERT_NE(f, nullptr);
     FontAllocFailAt(0);
     EXPECT_EQ(ReadStream(f), data) << chunk;
-    EXPECT_EQ(FontAllocCount(), chunk == BUFFILESIZE ? 0 : 1) << chunk;
+    EXPECT_EQ(FontAllocCount(), DeflateEngineAvailable() || chunk != BUFFILESIZE ? 1 : 0) << chunk;
     BufFileClose(f, 1);
   }
 }
@@ -389,10 +394,15 @@ TEST(GzipAllocation, EveryFailureIsAResultAndLeavesTheSourceToTheCaller) {
       continue;
     }
     ASSERT_NE(f, nullptr) << n;
-    // A failure while decoding ends the data early, without a fault.
+    // A failure while inflating ends the data early, without a fault.  The
+    // whole-member decoder's allocations (all of them after the push, when
+    // the build has it) fail over to inflate, which delivers all.
     std::string out = ReadStream(f);
     EXPECT_EQ(out, data.substr(0, out.size())) << n;
-    EXPECT_LT(out.size(), data.size()) << n;
+    if (DeflateEngineAvailable())
+      EXPECT_EQ(out.size(), data.size()) << n;
+    else
+      EXPECT_LT(out.size(), data.size()) << n;
     EXPECT_EQ(BufFileGetByte(f), -1);
     FontAllocFailAt(0);
     BufFileClose(f, 1);

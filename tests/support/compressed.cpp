@@ -26,14 +26,14 @@ std::string RawDeflate(const std::string &data, int level) {
   return out;
 }
 
-std::string RawInflateAll(const std::string &body) {
+std::string RawInflateAll(const std::string &body, size_t limit) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};
   std::string out;
   char buf[4096];
   z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(body.data()));
   z.avail_in = static_cast<uInt>(body.size());
-  for (int status = Z_OK; status == Z_OK;) {
+  for (int status = Z_OK; status == Z_OK && out.size() < limit;) {
     z.next_out = reinterpret_cast<Bytef *>(buf);
     z.avail_out = sizeof buf;
     status = inflate(&z, Z_NO_FLUSH);
@@ -41,6 +41,38 @@ std::string RawInflateAll(const std::string &body) {
   }
   inflateEnd(&z);
   return out;
+}
+
+size_t GzipBodyOffset(const std::string &file) {
+  auto byte = [&file](size_t at) { return static_cast<unsigned char>(file[at]); };
+  if (file.size() < 10 || byte(0) != 0x1F || byte(1) != 0x8B || byte(2) != 8 || (byte(3) & 0xE0))
+    return std::string::npos;
+  int flags = byte(3);
+  size_t at = 10;
+  if (flags & 0x04) {  // extra field: a 2-byte length, then the bytes
+    if (file.size() - at < 2) return std::string::npos;
+    size_t length = byte(at) | size_t{byte(at + 1)} << 8;
+    at += 2;
+    if (file.size() - at < length) return std::string::npos;
+    at += length;
+  }
+  for (int zeroEnded : {0x08, 0x10}) {  // name, comment
+    if (!(flags & zeroEnded)) continue;
+    size_t end = file.find('\0', at);
+    if (end == std::string::npos) return std::string::npos;
+    at = end + 1;
+  }
+  if (flags & 0x02) {  // header checksum
+    if (file.size() - at < 2) return std::string::npos;
+    at += 2;
+  }
+  return at;
+}
+
+std::string GzipReference(const std::string &file, bool *pushed, size_t limit) {
+  size_t body = GzipBodyOffset(file);
+  *pushed = body != std::string::npos;
+  return *pushed ? RawInflateAll(file.substr(body), limit) : std::string();
 }
 
 std::vector<size_t> InflateInputWhereOutputFills(const std::string &body, size_t bufferSize) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,16 @@ bool CompressFile(const std::string &tool, const std::string &in, const std::str
 std::string RawDeflate(const std::string &data, int level = 6);
 
 // Everything zlib's streaming inflate delivers from a raw deflate body that
-// may be cut short or damaged.
-std::string RawInflateAll(const std::string &body);
+// may be cut short or damaged (its first `limit` bytes and a few KiB more).
+std::string RawInflateAll(const std::string &body, size_t limit = SIZE_MAX);
+// Where the deflate body of the gzip file `file` begins, by RFC 1952: after
+// the fixed header and the optional fields its flags announce; npos when
+// that header is not valid or is cut short.
+size_t GzipBodyOffset(const std::string &file);
+// What a gzip filter that inflates with zlib alone delivers from `file`:
+// everything inflate makes of the first member's body (up to `limit` bytes
+// and a few KiB more); *pushed tells whether the header was valid.
+std::string GzipReference(const std::string &file, bool *pushed, size_t limit = SIZE_MAX);
 
 // The gzip filter inflates into one output buffer of this size per fill.
 constexpr size_t kGzipFilterOutput = 65536;

@@ -72,6 +72,31 @@ std::string GlyphBitmap(int index, int rowBytes, int rows) {
   return bits;
 }
 
+std::string DrawnGlyphBitmap(int index, int width, int rowBytes, int rows) {
+  std::vector<unsigned char> bits(static_cast<size_t>(rowBytes) * static_cast<size_t>(rows), 0);
+  uint32_t state = static_cast<uint32_t>(index) * 2654435761u + 12345u;
+  auto next = [&state](int n) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return static_cast<int>(state % static_cast<uint32_t>(n));
+  };
+  auto set = [&](int x, int y) {
+    if (x >= 0 && x < width && y >= 0 && y < rows)
+      bits[static_cast<size_t>(y * rowBytes + x / 8)] |= static_cast<unsigned char>(0x80 >> (x % 8));
+  };
+  // A few horizontal and vertical strokes and a diagonal, as in a glyph.
+  int strokes = 2 + next(4);
+  for (int k = 0; k < strokes; k++) {
+    int from = next(width), to = from + 1 + next(width), at = next(rows);
+    bool vertical = next(2) == 0;
+    for (int t = from; t < to; t++) vertical ? set(at * width / rows, t * rows / width) : set(t, at);
+  }
+  int x = next(width), y = next(rows), run = next(rows);
+  for (int t = 0; t < run; t++) set(x + t, y + t);
+  return std::string(bits.begin(), bits.end());
+}
+
 void PutLSB32(std::string &bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; i++) bytes.at(offset + i) = static_cast<char>(value >> (8 * i));
 }

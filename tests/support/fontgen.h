@@ -63,6 +63,9 @@ std::vector<GenMetric> CellGlyphs(int count, int w, int h, int descent);
 
 // Deterministic bitmap bytes for a glyph: rows of `rowBytes`, `rows` rows.
 std::string GlyphBitmap(int index, int rowBytes, int rows);
+// A glyph-like bitmap of `width` pixels a row: a few strokes placed by the
+// index, mostly blank, so that it compresses as real glyphs do.
+std::string DrawnGlyphBitmap(int index, int width, int rowBytes, int rows);
 
 // Stores a 32-bit number at `offset` of `bytes`, least significant byte
 // first: tests use it to break generated files in one place.

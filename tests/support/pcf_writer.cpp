@@ -114,7 +114,9 @@ Table bitmaps(const PcfFont &font) {
     const GenMetric &m = font.glyphs[i];
     int rows = m.ascent + m.descent;
     offsets.push_back(static_cast<uint32_t>(data.size()));
-    data += GlyphBitmap(static_cast<int>(i), rowBytes(m, font.glyphPad), rows);
+    int index = static_cast<int>(i), stride = rowBytes(m, font.glyphPad);
+    data += font.drawnBitmaps ? DrawnGlyphBitmap(index, m.rightBearing - m.leftBearing, stride, rows)
+                              : GlyphBitmap(index, stride, rows);
     for (int p = 0; p < 4; p++) sizes[p] += static_cast<uint32_t>(rowBytes(m, p) * rows);
   }
   w.u32(static_cast<uint32_t>(font.glyphs.size()));

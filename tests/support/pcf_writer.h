@@ -50,6 +50,7 @@ struct PcfFont {
   bool compressedMetrics = false;  // 5-byte metrics (layout kind 0x100)
   bool withInkMetrics = false;
   int glyphPad = 0;  // 0..3: rows padded to 1 << glyphPad bytes
+  bool drawnBitmaps = false;  // glyph-like bitmaps (DrawnGlyphBitmap)
 
   // Encodings: one glyph index per code; empty means code i -> glyph i,
   // 0xFFFF beyond the last glyph.

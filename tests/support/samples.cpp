@@ -65,8 +65,9 @@ std::string BenchFontName(int i, int w, int h) {
   return xlfd("Bench" + std::to_string(i), "Medium", h, w, "ISO8859-1");
 }
 
-std::string BenchFont(int i, int glyphs, int w, int h) {
+std::string BenchFont(int i, int glyphs, int w, int h, bool drawn) {
   PcfFont font = TypicalPcf(BenchFontName(i, w, h), glyphs, w, h);
+  font.drawnBitmaps = drawn;
   if (glyphs > 256 - 32) {
     font.firstCol = 0;
     font.lastCol = 255;

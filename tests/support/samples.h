@@ -17,7 +17,8 @@ FileSet SnfSeeds();
 // More glyphs than one row holds are laid out in rows of 256 codes, as in a
 // two-byte font.
 std::string BenchFontName(int i, int w = 6, int h = 13);
-std::string BenchFont(int i, int glyphs = 95, int w = 6, int h = 13);
+// With `drawn`, glyph-like bitmaps that compress as real ones do.
+std::string BenchFont(int i, int glyphs = 95, int w = 6, int h = 13, bool drawn = false);
 
 // Writes every file of a set into dir (which must exist).
 void WriteFileSet(const std::string &dir, const FileSet &files);

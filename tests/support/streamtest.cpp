@@ -1,6 +1,7 @@
 #include "tests/support/streamtest.h"
 
 #include "tests/support/membuf.h"
+#include "util/miscutil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,7 +101,9 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
         // A look at the buffered bytes, then a take of some of them.
         const unsigned char *bytes = nullptr;
         int held = BufFileAhead(f, &bytes);
-        if (held < 0 || held > BUFFILESIZE * 8 || (held > 0 && !bytes)) std::abort();
+        // A filter may deliver a whole member at once, never more than one
+        // allocation can hold.
+        if (held < 0 || static_cast<size_t>(held) > kFontAllocLimit || (held > 0 && !bytes)) std::abort();
         int take = size + 1 < held ? size + 1 : held;
         if (take > 0) std::memcpy(buf.data(), bytes, static_cast<size_t>(take));  // checked by ASan
         BufFileConsume(f, take);
@@ -180,6 +183,35 @@ std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed
   }
   BufFileClose(f, 1);
   return out;
+}
+
+FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+                              int block, size_t limit) {
+  FilterDelivery d;
+  BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
+  if (!src) std::abort();
+  BufFile *f = push(src);
+  d.pushed = f != nullptr;
+  if (!f) {
+    BufFileClose(src, 1);
+    return d;
+  }
+  std::vector<char> buf(block > 0 ? static_cast<size_t>(block) : 1);
+  int n = 0;
+  while (d.bytes.size() < limit) {
+    if (block > 0) {
+      n = BufFileRead(f, buf.data(), block);
+    } else {
+      int c = BufFileGetByte(f);
+      buf[0] = static_cast<char>(c);
+      n = c == BUFFILEEOF ? 0 : 1;
+    }
+    if (n <= 0) break;
+    d.bytes.append(buf.data(), static_cast<size_t>(n));
+  }
+  if (d.bytes.size() < limit) d.endStays = BufFileGetByte(f) == BUFFILEEOF && BufFileGetByte(f) == BUFFILEEOF;
+  BufFileClose(f, 1);
+  return d;
 }
 
 std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,

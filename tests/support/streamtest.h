@@ -52,6 +52,18 @@ void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
 std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed,
                           bool *pushed = nullptr, int chunk = BUFFILESIZE, int block = 0);
 
+// What the filter that `push` makes delivers over `file` held in memory, the
+// source filling `chunk` bytes at a time and the filter read in blocks of
+// `block` bytes (0: byte at a time) until its end or until `limit` bytes
+// (and up to a block more) have come; whether it accepted the header, and
+// whether the end, once met, stays.
+struct FilterDelivery {
+  bool pushed = false;
+  std::string bytes;
+  bool endStays = true;
+};
+FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+                              int block, size_t limit = SIZE_MAX);
 // Gets and skips across many fills of the filter that `push` makes over
 // `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip
 // of 0, skips within and across buffers, a skip to the exact end and one past
