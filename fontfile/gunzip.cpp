@@ -149,11 +149,6 @@ BufFile *BufFilePushZIP(BufFile *source) {
 
 namespace {
 
-// Inflate is handed the source's buffered bytes where they lie and takes
-// them as it uses them, so the bytes it holds are the source's unread bytes
-// and stay in place; the source fills only when inflate has used them all.
-// Filling only on demand also means that a file whose compressed data ends
-// within one buffer is never read again to find its end.
 // Reads the rest of the source into `held`, at most the allocation limit.
 // False when there is more or memory is short; what was read is held all
 // the same, for inflate to take first.
@@ -197,6 +192,12 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   return x->whole != nullptr;
 }
 
+// When it streams, inflate takes the bytes held for the whole way first,
+// if any, then the source's buffered bytes where they lie, as it uses them:
+// the bytes it holds are the source's unread bytes and stay in place; the
+// source fills only when inflate has used them all.  Filling only on demand
+// also means that a file whose compressed data ends within one buffer is
+// never read again to find its end.
 int BufZipFileFill(BufFile *f) {
   auto *x = static_cast<GzipFilterState *>(f->state);
   if (!x->decided) {
