@@ -104,29 +104,12 @@ ssize_t readDirect(BufFile *f, char *buf, int count) {
   } while (n < 0 && errno == EINTR);
   return n;
 }
-}  // namespace
 
-int BufFileRead(BufFile *f, char *buf, int count) {
-  int done = 0;
-  while (done < count) {
-    if (f->remaining > 0) {
-      done += takeBuffered(f, buf + done, count - done);
-      continue;
-    }
-    if (count - done >= BUFFILESIZE && f->fill == BufFileRawFill) {
-      ssize_t n = readDirect(f, buf + done, count - done);
-      if (n <= 0) break;
-      done += static_cast<int>(n);
-      continue;
-    }
-    int c = f->fill(f);
-    if (c == BUFFILEEOF) break;
-    buf[done++] = static_cast<char>(c);
-  }
-  return done;
-}
-
-int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended) {
+// Up to count bytes into buf; *ended when the read stopped at the end of
+// the data.  With stopAtShort, a raw stream whose last fill or direct read
+// came back short is taken to be at the end of its file, so the read that
+// would find nothing is not made.
+int readBytes(BufFile *f, char *buf, int count, bool stopAtShort, bool *ended) {
   bool raw = f->fill == BufFileRawFill;
   int done = 0;
   *ended = false;
@@ -137,14 +120,14 @@ int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended) {
     }
     // The buffer of a raw stream is spent; a fill that did not fill it
     // read the end of the file.
-    if (raw && f->cursor > f->data && f->cursor < f->data + BUFFILESIZE) {
+    if (stopAtShort && raw && f->cursor > f->data && f->cursor < f->data + BUFFILESIZE) {
       *ended = true;
       break;
     }
     if (raw && count - done >= BUFFILESIZE) {
       ssize_t n = readDirect(f, buf + done, count - done);
       if (n > 0) done += static_cast<int>(n);
-      if (n <= 0 || done < count) {
+      if (n <= 0 || (stopAtShort && done < count)) {
         *ended = true;
         break;
       }
@@ -158,6 +141,16 @@ int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended) {
     buf[done++] = static_cast<char>(c);
   }
   return done;
+}
+}  // namespace
+
+int BufFileRead(BufFile *f, char *buf, int count) {
+  bool ended;
+  return readBytes(f, buf, count, false, &ended);
+}
+
+int BufFileReadSome(BufFile *f, char *buf, int count, bool *ended) {
+  return readBytes(f, buf, count, true, ended);
 }
 
 int BufFileAheadFill(BufFile *f, const unsigned char **bytes) {

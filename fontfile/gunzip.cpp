@@ -10,11 +10,10 @@
 //     on demand, one output buffer at a time, from the start of the body.
 // Every member that the whole way cannot take, or whose decoding it cannot
 // vouch for, is streamed: a build without the decoder, a member that fits
-// one output buffer, a trailer length
-// that the compressed bytes could not produce or that exceeds the
-// allocation limit, corrupt or cut data, another member or other bytes
-// where the trailer should be, or no memory.  Only the first member is
-// delivered; the trailer is never checked.
+// one output buffer, a trailer length that the compressed bytes could not
+// produce or that exceeds the allocation limit, corrupt or cut data,
+// another member or other bytes where the trailer should be, or no memory.
+// Only the first member is delivered; the trailer is never checked.
 #include "fontfile/gunzip.h"
 
 #include <cstring>

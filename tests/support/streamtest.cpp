@@ -167,24 +167,6 @@ void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
   BufFileClose(f, 1);
 }
 
-std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed, bool *pushed,
-                          int chunk, int block) {
-  BufFile *src = MemBufOpen(packed.data(), packed.size(), chunk);
-  BufFile *f = push(src);
-  if (pushed) *pushed = f != nullptr;
-  if (!f) {
-    BufFileClose(src, 1);
-    return {};
-  }
-  std::string out = ReadStream(f, block);
-  if (BufFileGetByte(f) != BUFFILEEOF) {
-    std::fprintf(stderr, "DecodeThrough: the end of the data did not stay\n");
-    std::abort();
-  }
-  BufFileClose(f, 1);
-  return out;
-}
-
 FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
                               int block, size_t limit) {
   FilterDelivery d;
@@ -212,6 +194,17 @@ FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &fi
   if (d.bytes.size() < limit) d.endStays = BufFileGetByte(f) == BUFFILEEOF && BufFileGetByte(f) == BUFFILEEOF;
   BufFileClose(f, 1);
   return d;
+}
+
+std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed, bool *pushed,
+                          int chunk, int block) {
+  FilterDelivery d = DeliverThrough(push, packed, chunk, block);
+  if (pushed) *pushed = d.pushed;
+  if (!d.endStays) {
+    std::fprintf(stderr, "DecodeThrough: the end of the data did not stay\n");
+    std::abort();
+  }
+  return std::move(d.bytes);
 }
 
 std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
