@@ -99,6 +99,10 @@ struct LzwFilterState {
   int bitSize;      // bit positions in codeBuffer at which a whole code begins;
                     // 0 when the group has ended early (a clear, a wider code)
   unsigned char codeBuffer[kCodeBufferSize];
+  // The group being read: codeBuffer, or the group's bytes where they lie
+  // in the source's buffer (with the two bytes after them) when it held
+  // them; they stay there until the source is read again, for the next group.
+  const unsigned char *group;
   size_t outEnd;       // window offset just past the decoded bytes
   size_t deliverFrom;  // window offset of the first byte not yet delivered
   uint32_t windowBase; // output position of the window's first byte
@@ -124,6 +128,7 @@ __attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
     s->clearFlag = 0;
   }
   size_t got = FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(s->nBits));
+  s->group = s->codeBuffer;
   // A group cut short: only the codes that lie wholly in its bytes count.
   s->bitOffset = 0;
   s->bitSize = static_cast<int>(got) * 8 - (s->nBits - 1);
@@ -142,7 +147,7 @@ inline int extractCode(const unsigned char *group, int offset, uint32_t mask) {
 int getcode(LzwFilterState *s) {
   if (s->bitOffset >= s->bitSize)
     if (!loadGroup(s)) return -1;
-  int code = extractCode(s->codeBuffer, s->bitOffset, (1u << s->nBits) - 1);
+  int code = extractCode(s->group, s->bitOffset, (1u << s->nBits) - 1);
   s->bitOffset += s->nBits;
   return code;
 }
@@ -223,6 +228,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   s->prevLength = 1;
   s->bitOffset = 0;
   s->bitSize = 0;
+  s->group = s->codeBuffer;
   // The slack after a group cut short is read and masked off: it needs a
   // value all the same.
   std::memset(s->codeBuffer, 0, sizeof s->codeBuffer);
@@ -275,7 +281,7 @@ int BufCompressedFill(BufFile *f) {
   Entry *const table = s->table;
   const int clearCode = s->blockMode ? kClear : -1;
   const int maxMaxCode = s->maxMaxCode;
-  const unsigned char *const group = s->codeBuffer;
+  const unsigned char *group = s->group;
   int finChar = s->finChar;
   int prevLength = s->prevLength;
   uint32_t prevPos = s->prevPos;
@@ -290,14 +296,29 @@ int BufCompressedFill(BufFile *f) {
   // The next code, or -1 at the end of the code stream.
   auto nextCode = [&]() -> int {
     if (__builtin_expect(bitOffset >= bitSize, 0)) {
-      s->freeEntry = freeEntry;
-      bool more = loadGroup(s);
-      nBits = s->nBits;
-      maxCode = s->maxCode;
-      mask = (1u << nBits) - 1;
-      bitOffset = 0;
-      bitSize = s->bitSize;
-      if (!more) return -1;
+      // A group at the same width is read where it lies when the source's
+      // buffer holds it; anything else as loadGroup does.
+      const unsigned char *held;
+      size_t n;
+      if (freeEntry <= maxCode && s->clearFlag == 0 &&
+          ((n = FontReaderAhead(&s->source, &held)) >= static_cast<size_t>(nBits) + 2 || n == 0)) {
+        bitOffset = 0;
+        bitSize = static_cast<int>(n) * 8 - (nBits - 1);
+        if (n == 0) return -1;
+        bitSize = nBits * 8 - (nBits - 1);
+        group = held;
+        FontReaderConsume(&s->source, static_cast<size_t>(nBits));
+      } else {
+        s->freeEntry = freeEntry;
+        bool more = loadGroup(s);
+        group = s->codeBuffer;
+        nBits = s->nBits;
+        maxCode = s->maxCode;
+        mask = (1u << nBits) - 1;
+        bitOffset = 0;
+        bitSize = s->bitSize;
+        if (!more) return -1;
+      }
     }
     int code = extractCode(group, bitOffset, mask);
     bitOffset += nBits;
@@ -398,9 +419,10 @@ int BufCompressedFill(BufFile *f) {
       break;
     }
 
-    if (freeEntry < maxMaxCode) {
-      table[freeEntry] = makeEntry(prevPos, first, prevLength + 1, oldCode);
-      ++freeEntry;
+    if (__builtin_expect(freeEntry < maxCode, 1)) {
+      table[freeEntry++] = makeEntry(prevPos, first, prevLength + 1, oldCode);
+    } else if (freeEntry < maxMaxCode) {
+      table[freeEntry++] = makeEntry(prevPos, first, prevLength + 1, oldCode);
       // The encoder widens its codes after this one: the rest of the group
       // is padding.
       if (freeEntry > maxCode) bitSize = 0;
@@ -419,6 +441,7 @@ int BufCompressedFill(BufFile *f) {
   s->freeEntry = freeEntry;
   s->bitOffset = bitOffset;
   s->bitSize = bitSize;
+  s->group = group;
   unsigned char *from = window + s->deliverFrom;
   s->outEnd = static_cast<size_t>(out - window);
   s->deliverFrom = s->outEnd;
