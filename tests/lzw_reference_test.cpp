@@ -18,85 +18,6 @@
 
 namespace {
 
-// Everything a decoder may deliver from `z`: "" for a header it refuses.
-std::string referenceDecode(const std::string &z) {
-  if (z.size() < 3 || z[0] != '\x1f' || z[1] != '\x9d') return "";
-  const int maxBits = z[2] & 0x1F;
-  const bool blockMode = (z[2] & 0x80) != 0;
-  if (maxBits < 12 || maxBits > 16) return "";
-  const int maxMaxCode = 1 << maxBits;
-  std::vector<std::string> table(static_cast<size_t>(maxMaxCode));
-  for (int c = 0; c < 256; c++) table[static_cast<size_t>(c)] = std::string(1, static_cast<char>(c));
-  int freeEntry = blockMode ? 257 : 256;
-  int nBits = 9;
-  int maxCode = 511;
-  bool cleared = false;
-  size_t at = 3;
-  std::vector<int> group;  // the codes of the current group not yet taken
-  size_t taken = 0;
-  // Codes come in groups of nBits bytes; a group that the end of the data
-  // cuts holds only its whole codes.  A new width or a clear drops the rest
-  // of the group and starts the next one at the new width.
-  auto next = [&]() -> int {
-    if (taken == group.size()) {
-      if (freeEntry > maxCode) {
-        ++nBits;
-        maxCode = nBits == maxBits ? maxMaxCode : (1 << nBits) - 1;
-      }
-      if (cleared) {
-        nBits = 9;
-        maxCode = 511;
-        cleared = false;
-      }
-      size_t bytes = std::min(static_cast<size_t>(nBits), z.size() - at);
-      group.clear();
-      taken = 0;
-      for (size_t bit = 0; bit + static_cast<size_t>(nBits) <= bytes * 8; bit += static_cast<size_t>(nBits)) {
-        int code = 0;
-        for (int b = 0; b < nBits; b++) {
-          size_t k = bit + static_cast<size_t>(b);
-          if ((static_cast<unsigned char>(z[at + k / 8]) >> (k % 8)) & 1) code |= 1 << b;
-        }
-        group.push_back(code);
-      }
-      at += bytes;
-      if (group.empty()) return -1;
-    }
-    return group[taken++];
-  };
-  auto dropGroup = [&] { taken = group.size(); };
-
-  std::string out;
-  int code = next();
-  if (code < 0 || code >= 256) return out;
-  std::string prev = table[static_cast<size_t>(code)];
-  out += prev;
-  for (;;) {
-    code = next();
-    if (code < 0) break;
-    if (blockMode && code == 256) {
-      cleared = true;
-      dropGroup();
-      freeEntry = 257;
-      code = next();
-      if (code < 0 || code >= 256) break;
-      prev = table[static_cast<size_t>(code)];
-      out += prev;
-      continue;
-    }
-    if (code > freeEntry) break;
-    std::string cur = code == freeEntry ? prev + prev[0] : table[static_cast<size_t>(code)];
-    out += cur;
-    if (freeEntry < maxMaxCode) {
-      table[static_cast<size_t>(freeEntry)] = prev + cur[0];
-      ++freeEntry;
-      if (freeEntry > maxCode) dropGroup();
-    }
-    prev = std::move(cur);
-  }
-  return out;
-}
-
 // Tracks the next free entry the way the packer and the decoder do.
 struct CodeStream {
   LzwEncodeOptions options;
@@ -174,7 +95,7 @@ std::string growingStrings(std::mt19937 &rng, int steps, int references) {
 // The filter's bytes read in blocks of `block` (0: a byte at a time) from a
 // source filling `chunk` bytes at a time, against the reference.
 void expectSameDelivery(const std::string &z, const std::string &what) {
-  const std::string expected = referenceDecode(z);
+  const std::string expected = LzwReferenceDecode(z);
   struct Way {
     int chunk, block;
   };
@@ -190,7 +111,7 @@ void expectSameDelivery(const std::string &z, const std::string &what) {
 // the reference's bytes: skip results, read counts and bytes must agree.
 void expectSameWithSkips(const std::string &z, const std::vector<int> &steps,
                          const std::string &what) {
-  const std::string expected = referenceDecode(z);
+  const std::string expected = LzwReferenceDecode(z);
   BufFile *f = BufFilePushCompressed(MemBufOpen(z.data(), z.size()));
   ASSERT_NE(f, nullptr) << what;
   size_t pos = 0;
@@ -255,7 +176,7 @@ TEST(LzwReference, StringsThatLeaveTheWindowDecodeAlike) {
   for (int steps : {1000, 4600}) {
     std::string z = growingStrings(rng, steps, 3000);
     std::string what = std::to_string(steps) + " growing strings";
-    const std::string expected = referenceDecode(z);
+    const std::string expected = LzwReferenceDecode(z);
     ASSERT_GT(expected.size(), static_cast<size_t>(steps) * steps / 2);
     std::string got = DecodeThrough(BufFilePushCompressed, z, nullptr, 13, 65536);
     ASSERT_EQ(got.size(), expected.size()) << what;
@@ -272,7 +193,7 @@ TEST(LzwReference, EncodedDataWithClearsCutAnywhereAndSkippedDecodesAlike) {
     o.maxBits = maxBits;
     o.clearAt = {5000, 5001, 99999, 150000};
     std::string z = LzwEncode(data, o);
-    ASSERT_EQ(referenceDecode(z), data) << maxBits;
+    ASSERT_EQ(LzwReferenceDecode(z), data) << maxBits;
     for (int i = 0; i < 4; i++) {
       size_t cut = 3 + rng() % (z.size() - 2);
       expectSameDelivery(z.substr(0, cut), "bits " + std::to_string(maxBits) + " cut at " +
