@@ -57,24 +57,19 @@ static_assert(kHistory >= BUFFILESIZE && kWindowSize - kHistory >= kMaxStringLen
 // that much slack behind it.
 constexpr size_t kCopyBlock = 16;
 
-// One table entry per code >= 256, in 64 bits: the output position of the
-// code's string (24 bits), its last byte (8), its length (16) and the code of
-// the string minus its last byte (16).  An output position counts bytes from
-// an origin; when the window's start passes kRebaseAt the origin moves up to
-// it: positions in the window are renumbered from 1 and older ones become
-// 0, which stays before the window for good.  So positions stay below
-// kRebaseAt + 2 * kWindowSize, within 24 bits.
-using Entry = uint64_t;
-constexpr uint32_t kRebaseAt = uint32_t{1} << 23;
-constexpr uint32_t kPositionMask = (uint32_t{1} << 24) - 1;
-static_assert(kRebaseAt + 2 * kWindowSize <= kPositionMask);
-constexpr Entry makeEntry(uint32_t position, int last, int length, int prefix) {
-  return position | Entry(last) << 24 | Entry(length) << 32 | Entry(prefix) << 48;
-}
-constexpr uint32_t entryPosition(Entry e) { return static_cast<uint32_t>(e) & kPositionMask; }
-constexpr int entryLast(Entry e) { return static_cast<int>(e >> 24) & 0xFF; }
-constexpr int entryLength(Entry e) { return static_cast<int>(e >> 32) & 0xFFFF; }
-constexpr int entryPrefix(Entry e) { return static_cast<int>(e >> 48); }
+// One table entry per code >= 256: the output position of the code's
+// string, its length and the code of the string minus its last byte; the
+// last byte is kept apart (suffixTable), read only when a string is rebuilt
+// from the chain of its prefixes, as is the prefix.  An output position
+// counts bytes from an origin; when the window's start passes kRebaseAt the
+// origin moves up to it: positions in the window are renumbered from 1 and
+// older ones become 0, which stays before the window for good.
+struct Entry {
+  uint32_t position;
+  uint16_t length;
+  uint16_t prefix;
+};
+constexpr uint32_t kRebaseAt = uint32_t{1} << 24;
 
 // A group holds at most kMaxMaxBits bytes.  Extracting a code reads four
 // consecutive bytes from the code's first byte; the code starting at the
@@ -106,8 +101,9 @@ struct LzwFilterState {
   size_t outEnd;       // window offset just past the decoded bytes
   size_t deliverFrom;  // window offset of the first byte not yet delivered
   uint32_t windowBase; // output position of the window's first byte
-  // The table and the window follow the record in the same block.
-  Entry *table;           // indexed by code; entries below 256 are not used
+  // The tables and the window follow the record in the same block.
+  Entry *table;                // indexed by code; entries below 256 are not used
+  unsigned char *suffixTable;  // the same, the last byte of each string
   unsigned char *window;  // kWindowSize bytes and kCopyBlock of slack
 };
 
@@ -178,10 +174,8 @@ __attribute__((noinline)) unsigned char *slideWindow(LzwFilterState *s, unsigned
   if (s->windowBase >= kRebaseAt) {
     uint32_t base = s->windowBase;
     auto renumber = [base](uint32_t pos) { return pos >= base ? pos - base + 1 : 0; };
-    for (int code = s->blockMode ? kClear + 1 : kFirstLiteralsEnd; code < s->freeEntry; code++) {
-      Entry e = s->table[code];
-      s->table[code] = (e & ~Entry{kPositionMask}) | renumber(entryPosition(e));
-    }
+    for (int code = s->blockMode ? kClear + 1 : kFirstLiteralsEnd; code < s->freeEntry; code++)
+      s->table[code].position = renumber(s->table[code].position);
     s->prevPos = renumber(s->prevPos);
     s->windowBase = 1;
   }
@@ -205,21 +199,23 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return nullptr;
   int maxMaxCode = 1 << maxBits;
 
-  // One block: the record, the table (one entry per code) and the window.
+  // One block: the record, the tables (one entry per code) and the window.
   size_t tableOffset = (sizeof(LzwFilterState) + alignof(Entry) - 1) & ~(alignof(Entry) - 1);
-  size_t windowOffset = tableOffset + sizeof(Entry) * static_cast<size_t>(maxMaxCode);
+  size_t suffixOffset = tableOffset + sizeof(Entry) * static_cast<size_t>(maxMaxCode);
+  size_t windowOffset = suffixOffset + static_cast<size_t>(maxMaxCode);
   size_t blockSize = windowOffset + kWindowSize + kCopyBlock;
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
   if (!block) return nullptr;
   LzwFilterState *s = block.get();
   // Nothing of the block is cleared, so that a stream costs what it uses
-  // and not the 600 KiB of a 16-bit table: every field of the record is set
+  // and not the 670 KiB of 16-bit tables: every field of the record is set
   // below, and every entry is written (when the free entry passes it)
   // before a code may name it, since a code above the free entry ends the
   // data and the free entry itself is decoded from the previous string.
   // Window bytes are delivered or copied only after they were written.
   auto *raw = reinterpret_cast<unsigned char *>(s);
   s->table = reinterpret_cast<Entry *>(raw + tableOffset);
+  s->suffixTable = raw + suffixOffset;
   s->window = raw + windowOffset;
 
   s->source = reader;
@@ -279,6 +275,7 @@ int BufCompressedFill(BufFile *f) {
   unsigned char *limit = window + s->deliverFrom + BUFFILESIZE;
 
   Entry *const table = s->table;
+  unsigned char *const suffix = s->suffixTable;
   const int clearCode = s->blockMode ? kClear : -1;
   const int maxMaxCode = s->maxMaxCode;
   const unsigned char *group = s->group;
@@ -356,8 +353,7 @@ int BufCompressedFill(BufFile *f) {
       oldCode = finChar = code;
       continue;
     } else if (code < freeEntry) {
-      Entry e = table[code];
-      len = entryLength(e);
+      len = table[code].length;
       if (windowEnd - out < len) {
         s->prevPos = prevPos;
         s->freeEntry = freeEntry;
@@ -366,9 +362,8 @@ int BufCompressedFill(BufFile *f) {
         out = moved;
         prevPos = s->prevPos;
         windowBase = s->windowBase;
-        e = table[code];
       }
-      uint32_t from = entryPosition(e);
+      uint32_t from = table[code].position;
       if (from >= windowBase) {
         const unsigned char *src = window + (from - windowBase);
         first = src[0];
@@ -376,12 +371,10 @@ int BufCompressedFill(BufFile *f) {
       } else {
         // From the prefix chain, last byte first.
         unsigned char *p = out + len;
-        int walk;
-        for (;;) {
-          *--p = static_cast<unsigned char>(entryLast(e));
-          walk = entryPrefix(e);
-          if (p == out + 1) break;
-          e = table[walk];
+        int walk = code;
+        while (p > out + 1) {
+          *--p = suffix[walk];
+          walk = table[walk].prefix;
         }
         first = walk;  // the chain ends at a single byte
         *out = static_cast<unsigned char>(first);
@@ -406,9 +399,8 @@ int BufCompressedFill(BufFile *f) {
         unsigned char *p = out + prevLength;
         int walk = oldCode;
         while (p > out + 1) {
-          Entry e = table[walk];
-          *--p = static_cast<unsigned char>(entryLast(e));
-          walk = entryPrefix(e);
+          *--p = suffix[walk];
+          walk = table[walk].prefix;
         }
         *out = static_cast<unsigned char>(first);
       }
@@ -420,9 +412,11 @@ int BufCompressedFill(BufFile *f) {
     }
 
     if (__builtin_expect(freeEntry < maxCode, 1)) {
-      table[freeEntry++] = makeEntry(prevPos, first, prevLength + 1, oldCode);
+      table[freeEntry] = {prevPos, static_cast<uint16_t>(prevLength + 1), static_cast<uint16_t>(oldCode)};
+      suffix[freeEntry++] = static_cast<unsigned char>(first);
     } else if (freeEntry < maxMaxCode) {
-      table[freeEntry++] = makeEntry(prevPos, first, prevLength + 1, oldCode);
+      table[freeEntry] = {prevPos, static_cast<uint16_t>(prevLength + 1), static_cast<uint16_t>(oldCode)};
+      suffix[freeEntry++] = static_cast<unsigned char>(first);
       // The encoder widens its codes after this one: the rest of the group
       // is padding.
       if (freeEntry > maxCode) bitSize = 0;
