@@ -9,8 +9,9 @@
 // string followed by the first byte of the current code's string.  In block
 // mode code 256 clears the table.
 //
-// All decoder state lives in LzwFilterState, so decoding stops whenever the
-// output buffer is full and resumes there, even in the middle of a string.
+// All decoder state lives in LzwFilterState, so decoding stops after a
+// buffer's worth of bytes (and the rest of the string in progress) and
+// resumes there.
 #include "fontfile/decompress.h"
 
 #include <cstddef>
@@ -70,6 +71,7 @@ struct Entry {
   uint16_t prefix;
 };
 constexpr uint32_t kRebaseAt = uint32_t{1} << 24;
+static_assert(uint64_t{kRebaseAt} + 2 * kWindowSize < uint64_t{1} << 32);
 
 // A group holds at most kMaxMaxBits bytes.  Extracting a code reads four
 // consecutive bytes from the code's first byte; the code starting at the
@@ -90,8 +92,8 @@ struct LzwFilterState {
   int freeEntry;    // number of the next new string
   int clearFlag;    // a clear was seen: the next code starts a fresh 9-bit group
   int nBits;        // current code width
-  int bitOffset;    // bit position of the next code in codeBuffer
-  int bitSize;      // bit positions in codeBuffer at which a whole code begins;
+  int bitOffset;    // bit position of the next code in the group
+  int bitSize;      // bit positions in the group at which a whole code begins;
                     // 0 when the group has ended early (a clear, a wider code)
   unsigned char codeBuffer[kCodeBufferSize];
   // The group being read: codeBuffer, or the group's bytes where they lie
