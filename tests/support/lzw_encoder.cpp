@@ -1,6 +1,7 @@
 #include "tests/support/lzw_encoder.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -111,4 +112,82 @@ std::string LzwPackCodes(const std::vector<int> &codes, const LzwEncodeOptions &
 
 std::string LzwEncode(const std::string &input, const LzwEncodeOptions &options) {
   return LzwPackCodes(LzwEncodeCodes(input, options), options);
+}
+
+std::string LzwReferenceDecode(const std::string &z, size_t limit) {
+  if (z.size() < 3 || z[0] != '\x1f' || z[1] != '\x9d') return "";
+  const int maxBits = z[2] & 0x1F;
+  const bool blockMode = (z[2] & 0x80) != 0;
+  if (maxBits < 12 || maxBits > 16) return "";
+  const int maxMaxCode = 1 << maxBits;
+  std::vector<std::string> table(static_cast<size_t>(maxMaxCode));
+  for (int c = 0; c < 256; c++) table[static_cast<size_t>(c)] = std::string(1, static_cast<char>(c));
+  int freeEntry = blockMode ? 257 : 256;
+  int nBits = 9;
+  int maxCode = 511;
+  bool cleared = false;
+  size_t at = 3;
+  std::vector<int> group;  // the codes of the current group not yet taken
+  size_t taken = 0;
+  // Codes come in groups of nBits bytes; a group that the end of the data
+  // cuts holds only its whole codes.  A new width or a clear drops the rest
+  // of the group and starts the next one at the new width.
+  auto next = [&]() -> int {
+    if (taken == group.size()) {
+      if (freeEntry > maxCode) {
+        ++nBits;
+        maxCode = nBits == maxBits ? maxMaxCode : (1 << nBits) - 1;
+      }
+      if (cleared) {
+        nBits = 9;
+        maxCode = 511;
+        cleared = false;
+      }
+      size_t bytes = std::min(static_cast<size_t>(nBits), z.size() - at);
+      group.clear();
+      taken = 0;
+      for (size_t bit = 0; bit + static_cast<size_t>(nBits) <= bytes * 8; bit += static_cast<size_t>(nBits)) {
+        int code = 0;
+        for (int b = 0; b < nBits; b++) {
+          size_t k = bit + static_cast<size_t>(b);
+          if ((static_cast<unsigned char>(z[at + k / 8]) >> (k % 8)) & 1) code |= 1 << b;
+        }
+        group.push_back(code);
+      }
+      at += bytes;
+      if (group.empty()) return -1;
+    }
+    return group[taken++];
+  };
+  auto dropGroup = [&] { taken = group.size(); };
+
+  std::string out;
+  int code = next();
+  if (code < 0 || code >= 256) return out;
+  std::string prev = table[static_cast<size_t>(code)];
+  out += prev;
+  while (out.size() < limit) {
+    code = next();
+    if (code < 0) break;
+    if (blockMode && code == 256) {
+      cleared = true;
+      dropGroup();
+      freeEntry = 257;
+      code = next();
+      if (code < 0 || code >= 256) break;
+      prev = table[static_cast<size_t>(code)];
+      out += prev;
+      continue;
+    }
+    if (code > freeEntry) break;
+    std::string cur = code == freeEntry ? prev + prev[0] : table[static_cast<size_t>(code)];
+    out += cur;
+    if (freeEntry < maxMaxCode) {
+      table[static_cast<size_t>(freeEntry)] = prev + cur[0];
+      ++freeEntry;
+      if (freeEntry > maxCode) dropGroup();
+    }
+    prev = std::move(cur);
+  }
+  return out;
 }

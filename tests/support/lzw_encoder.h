@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,3 +35,9 @@ std::string LzwPackCodes(const std::vector<int> &codes, const LzwEncodeOptions &
 
 // LzwPackCodes(LzwEncodeCodes(input)).
 std::string LzwEncode(const std::string &input, const LzwEncodeOptions &options = {});
+
+// A plain decoder of ".Z" data, written from the format alone for comparing
+// with the filter: a table of whole strings, codes unpacked group by group.
+// Everything a decoder delivers from `z` ("" for a header it refuses), or at
+// least its first `limit` bytes.
+std::string LzwReferenceDecode(const std::string &z, size_t limit = SIZE_MAX);
