@@ -148,6 +148,17 @@ bool isComplete(const unsigned char *lengths, int n, int count[kMaxCodeBits + 1]
   return left == 0;
 }
 
+// Every byte with its bits in reverse order.
+struct ReversedBytes {
+  unsigned char byte[256]{};
+  constexpr ReversedBytes() {
+    for (int b = 0; b < 256; b++)
+      for (int i = 0; i < 8; i++) byte[b] = static_cast<unsigned char>(byte[b] | ((b >> i) & 1) << (7 - i));
+  }
+  constexpr unsigned char operator[](int b) const { return byte[b]; }
+};
+constexpr ReversedBytes kReversedByte;
+
 // A complete canonical Huffman code as a decoding table: codes of up to
 // kTableBits bits are found with one lookup (indexed by the code's bits in
 // stream order), longer ones bit by bit from the counts of codes per length.
@@ -165,17 +176,21 @@ class Code {
     for (int s = 0; s < n; s++)
       if (lengths[s]) sorted_[offset[lengths[s]]++] = static_cast<uint16_t>(s);
 
-    for (auto &e : table_) e = kLong;
+    // The table is as wide as the longest code, up to kTableBits, and is
+    // built by lengths: the entries of the codes up to one length fill a
+    // table of that width; doubled, it holds them for the next width, where
+    // the codes of the next length take the entries no shorter code took.
+    // The entries no code up to the table's width takes start longer codes.
+    int longest = kMaxCodeBits;
+    while (count_[longest] == 0) longest--;
+    int width = longest < kTableBits ? longest : kTableBits;
+    mask_ = (1u << width) - 1;
+    table_[0] = kLong;
     int code = 0, index = 0;
-    for (int len = 1; len <= kTableBits; len++) {
-      for (int i = 0; i < count_[len]; i++, code++, index++) {
-        // The code's bits arrive most significant first: reversed, it is
-        // the low bits of every table index that starts with it.
-        int reversed = 0;
-        for (int b = 0; b < len; b++) reversed |= ((code >> b) & 1) << (len - 1 - b);
-        uint32_t entry = info[sorted_[index]] + static_cast<uint32_t>(len + (len << kCodeLengthShift));
-        for (int at = reversed; at < (1 << kTableBits); at += 1 << len) table_[at] = entry;
-      }
+    for (int len = 1; len <= width; len++) {
+      std::memcpy(table_ + (1 << (len - 1)), table_, sizeof(uint32_t) << (len - 1));
+      for (int i = 0; i < count_[len]; i++, code++, index++)
+        table_[reversed(code, len)] = info[sorted_[index]] + static_cast<uint32_t>(len + (len << kCodeLengthShift));
       code <<= 1;
     }
     return true;
@@ -186,7 +201,7 @@ class Code {
   uint32_t entry(uint64_t bits) const { return resolve(lookup(bits), bits); }
   // The table's entry for those bits, which may say only that the code is
   // longer than the table (kLong); resolve() then finds the code's own.
-  uint32_t lookup(uint64_t bits) const { return table_[bits & ((1u << kTableBits) - 1)]; }
+  uint32_t lookup(uint64_t bits) const { return table_[bits & mask_]; }
   uint32_t resolve(uint32_t e, uint64_t bits) const { return __builtin_expect(e & kLong, 0) ? longEntry(bits) : e; }
 
  private:
@@ -204,7 +219,14 @@ class Code {
     return kBad;  // cannot happen for a complete code
   }
 
+  // A code's bits arrive most significant first: reversed, it is the low
+  // bits of every table index that starts with it.
+  static int reversed(int code, int len) {
+    return (kReversedByte[code & 0xFF] << 8 | kReversedByte[code >> 8 & 0xFF]) >> (16 - len);
+  }
+
   int count_[kMaxCodeBits + 1];
+  uint32_t mask_;  // the table's width in bits, as a mask
   const uint32_t *info_;
   uint16_t sorted_[kLitLenSymbols];  // symbols ordered by code
   uint32_t table_[1 << kTableBits];
