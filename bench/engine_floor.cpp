@@ -1,20 +1,35 @@
-// engine_floor FILE.gz...: decodes each file's first member with libdeflate,
-// the whole member at once into a buffer of the size its trailer gives, and
-// discards the output; prints the bytes and the time taken.  The floor of
-// the gzip filter's whole-member way, as inflate_floor is of zlib: the same
-// header parsing, plain C library calls only, and no checks beyond what the
-// decoder needs.
+// engine_floor FILE.gz...: decodes each file's first member with the gzip
+// filter's whole-member decoder, the whole member at once into a buffer of
+// the size its trailer gives, and discards the output; prints the bytes and
+// the time taken.  The floor of the filter's whole-member way, as
+// inflate_floor is of zlib: the same header parsing, plain C library calls
+// only, and no checks beyond what the decoder needs.  Built with
+// LORVANE_FLOOR_LIBDEFLATE, the same with libdeflate instead
+// (libdeflate_floor), the fastest decoder of the distribution's libraries.
 #include <cstdlib>
-#include <libdeflate.h>
 #include <sys/stat.h>
 
 #include "bench/inflate_floor.h"
+#ifdef LORVANE_FLOOR_LIBDEFLATE
+#include <libdeflate.h>
+#else
+#include "fontfile/deflatedecode.h"
+#endif
 
 namespace {
 // Buffers kept from file to file, and the decoder's state.
 unsigned char *in, *out;
 size_t inCapacity, outCapacity;
+#ifdef LORVANE_FLOOR_LIBDEFLATE
 libdeflate_decompressor *decoder;
+bool decode(const unsigned char *in, size_t size, unsigned char *out, size_t outSize, size_t *produced) {
+  return libdeflate_deflate_decompress(decoder, in, size, out, outSize, produced) == LIBDEFLATE_SUCCESS;
+}
+#else
+bool decode(const unsigned char *in, size_t size, unsigned char *out, size_t outSize, size_t *produced) {
+  return DeflateDecodeStrict(in, size, out, outSize, produced);
+}
+#endif
 
 bool reserve(unsigned char *&p, size_t &capacity, size_t size) {
   if (size <= capacity) return true;
@@ -40,15 +55,18 @@ int64_t decodeFile(const char *path) {
   const unsigned char *t = in + have - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   size_t produced;
-  if (!reserve(out, outCapacity, size + 1) ||
-      libdeflate_deflate_decompress(decoder, in + pos, have - pos, out, size, &produced) != LIBDEFLATE_SUCCESS)
+  if (!reserve(out, outCapacity, size + 1) || !decode(in + pos, have - pos, out, size, &produced))
     return -1;
   return static_cast<int64_t>(produced);
 }
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef LORVANE_FLOOR_LIBDEFLATE
   decoder = libdeflate_alloc_decompressor();
   if (!decoder) return 1;
+  return FloorMain(argc, argv, "libdeflate_floor", decodeFile);
+#else
   return FloorMain(argc, argv, "engine_floor", decodeFile);
+#endif
 }

@@ -3,16 +3,17 @@
 // A gzip member is a header (RFC 1952), a raw deflate body and an 8-byte
 // trailer (CRC-32, length).  The filter parses the header itself and
 // decodes the body in one of two ways, to the same bytes and the same end:
-//   - whole: the rest of the file is read at once, and the faster
-//     whole-buffer decoder (deflateengine) decodes the body into one buffer
+//   - whole: the rest of the file is read at once, and the filter's own
+//     whole-buffer decoder (deflatedecode) decodes the body into one buffer
 //     sized by the trailer's length, which the filter then delivers;
 //   - streaming: zlib's raw inflate (no zlib framing, no checksum) decodes
 //     on demand, one output buffer at a time, from the start of the body.
 // Every member that the whole way cannot take, or whose decoding it cannot
-// vouch for, is streamed: a build without the decoder, a member that fits
-// one output buffer, a trailer length that the compressed bytes could not
-// produce or that exceeds the allocation limit, corrupt or cut data,
-// another member or other bytes where the trailer should be, or no memory.
+// vouch for, is streamed: a build without the whole way, a trailer length
+// that the compressed bytes could not produce or that exceeds the
+// allocation limit, corrupt or cut data, another member or other bytes
+// where the trailer should be, a stream that decoders read differently, or
+// no memory.
 // Only the first member is delivered; the trailer is never checked.
 #include "fontfile/gunzip.h"
 
@@ -182,11 +183,6 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   const unsigned char *t = x->held + x->heldSize - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   if (size > kFontAllocLimit || size / kMaxDeflateRatio > x->heldSize) return false;
-  // A member that fits one output buffer is inflated in one call, without
-  // a window, from the held bytes: there the block walk that proves the
-  // whole way exact costs more than the faster decoder saves (most small
-  // fonts; bench/NOTES.md).
-  if (size <= kGzipBufSize) return false;
   x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
   return x->whole != nullptr;
 }

@@ -1,6 +1,6 @@
 // The gzip filter against zlib alone: every input goes through the filter
-// (which decodes whole members with the faster decoder when the build has
-// one) and through zlib's streaming inflate of the same body, and both must
+// (which decodes whole members with its own decoder when the build has the
+// whole way) and through zlib's streaming inflate of the same body, and both must
 // deliver the same bytes and end at the same point.  Among the inputs are
 // deflate streams built bit by bit with the malformed blocks that some
 // decoders read and zlib refuses.
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "fontfile/deflatecheck.h"
+#include "fontfile/deflatedecode.h"
 #include "fontfile/deflateengine.h"
 #include "fontfile/fileio.h"
 #include "fontfile/gunzip.h"
@@ -21,6 +21,15 @@
 #include "tests/support/tempdir.h"
 
 namespace {
+
+// Whether the whole-member decoder takes the raw deflate stream `body`,
+// given room for 1 MiB of output.
+bool strict(const std::string &body) {
+  std::vector<unsigned char> out(1 << 20);
+  size_t produced;
+  return DeflateDecodeStrict(reinterpret_cast<const unsigned char *>(body.data()), body.size(), out.data(),
+                             out.size(), &produced);
+}
 
 // Deflate data written bit by bit.
 class BitWriter {
@@ -335,6 +344,7 @@ TEST(GzipWays, BlocksThatOnlySomeDecodersReadAreStreamed) {
       {"length code 286 after a stored block", fixed({'a', 286}, true)},
       {"distance code 30", fixed(withTail({257, -31}))},
       {"distance code 31", fixed(withTail({257, -32}))},
+      {"a distance before the output's start", fixed({'a', 'b', 257, -3})},
       {"287 length codes", dynamic(tooManyLengths)},
       {"288 length codes", dynamic(allLengths)},
       {"31 distance codes", dynamic(tooManyDistances)},
@@ -358,20 +368,51 @@ TEST(GzipWays, BlocksThatOnlySomeDecodersReadAreStreamed) {
     std::string gz = gzipWrap(body, 100000);
     EXPECT_EQ(compareWays(gz), "") << what;
     bool plain = std::string(what) == "a plain block, for comparison";
-    EXPECT_EQ(DeflateStreamIsStrict(reinterpret_cast<const unsigned char *>(body.data()), body.size()), plain)
-        << what;
+    EXPECT_EQ(strict(body), plain) << what;
   }
   // The plain block decodes as intended: a bad test stream would prove nothing.
   std::string plain = gzipWrap(dynamic(plainDynamic()), 7);
   EXPECT_EQ(DeliverThrough(BufFilePushZIP, plain, BUFFILESIZE, 0).bytes, "abccccd");
 }
 
-TEST(DeflateCheck, AStreamMustEndWithinItsBytes) {
-  // A stream cut anywhere fails the check, however much of it is valid.
-  std::string body = rawDeflate(TextSample(40000, 13), 6, Z_DEFAULT_STRATEGY);
-  auto strict = [](const std::string &b) {
-    return DeflateStreamIsStrict(reinterpret_cast<const unsigned char *>(b.data()), b.size());
+TEST(DeflateDecode, DecodesExactlyIntoTheRoomGiven) {
+  // Matches of every distance up to 40 and of lengths short and long, the
+  // copies that repeat a pattern shorter than a word among them; each
+  // stream decoded into a buffer of exactly its size (the last steps then
+  // checked one by one), one byte less (refused) and more.
+  std::string periodic;
+  for (int period = 1; period <= 40; period++)
+    for (int length : {3, 9, 17, 258, 700}) {
+      std::string pattern = NoiseSample(static_cast<size_t>(period), period);
+      for (int i = 0; i < period + length; i++) periodic += pattern[static_cast<size_t>(i % period)];
+    }
+  const std::pair<std::string, int> cases[] = {
+      {periodic, Z_DEFAULT_STRATEGY}, {periodic, Z_FIXED}, {periodic, Z_RLE},
+      {TextSample(100000, 21), Z_DEFAULT_STRATEGY}, {NoiseSample(3000, 22), Z_DEFAULT_STRATEGY},
+      {std::string(5000, 'a'), Z_DEFAULT_STRATEGY}, {"ab", Z_FIXED}, {"", Z_DEFAULT_STRATEGY},
   };
+  for (const auto &[data, strategy] : cases) {
+    for (int level : {0, 1, 9}) {
+      std::string body = rawDeflate(data, level, strategy);
+      const auto *in = reinterpret_cast<const unsigned char *>(body.data());
+      for (size_t room : {data.size(), data.size() + 1000, data.size() - 1}) {
+        if (room > data.size() + 1000) continue;  // no byte less than nothing
+        std::vector<unsigned char> out(room + 1);
+        size_t produced = 0;
+        bool ok = DeflateDecodeStrict(in, body.size(), out.data(), room, &produced);
+        EXPECT_EQ(ok, room >= data.size()) << data.size() << " " << level << " " << room;
+        if (ok) {
+          EXPECT_EQ(produced, data.size());
+          EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<ptrdiff_t>(produced)), data);
+        }
+      }
+    }
+  }
+}
+
+TEST(DeflateDecode, AStreamMustEndWithinItsBytes) {
+  // A stream cut anywhere is refused, however much of it is valid.
+  std::string body = rawDeflate(TextSample(40000, 13), 6, Z_DEFAULT_STRATEGY);
   EXPECT_TRUE(strict(body));
   EXPECT_TRUE(strict(body + "after"));
   for (size_t cut = 0; cut < body.size(); cut += 1 + cut / 8) EXPECT_FALSE(strict(body.substr(0, cut))) << cut;
