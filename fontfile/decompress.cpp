@@ -163,6 +163,18 @@ inline void copyString(unsigned char *dst, const unsigned char *src, int n) {
   } while (n > 0);
 }
 
+// Writes the len bytes of code's string at `out` from its prefix chain, last
+// byte first; its first byte, where the chain ends at a single byte.
+inline int fromChain(unsigned char *out, int len, int code, const Entry *table, const unsigned char *suffix) {
+  unsigned char *p = out + len;
+  while (p > out + 1) {
+    *--p = suffix[code];
+    code = table[code].prefix;
+  }
+  *out = static_cast<unsigned char>(code);
+  return code;
+}
+
 // Moves the window's last kHistory bytes (those before `out`, with the
 // decoded bytes not yet delivered among them) to its start; the new `out`.
 // s->prevPos must be current.
@@ -324,6 +336,19 @@ int BufCompressedFill(BufFile *f) {
     return code;
   };
 
+  // Slides the window when the room left is too small for a string of len
+  // bytes.
+  auto makeRoom = [&](int len) {
+    if (windowEnd - out >= len) return;
+    s->prevPos = prevPos;
+    s->freeEntry = freeEntry;
+    unsigned char *moved = slideWindow(s, out);
+    limit -= out - moved;
+    out = moved;
+    prevPos = s->prevPos;
+    windowBase = s->windowBase;
+  };
+
   while (oldCode != -1 && out < limit) {
     int code = nextCode();
     int first;
@@ -356,55 +381,25 @@ int BufCompressedFill(BufFile *f) {
       continue;
     } else if (code < freeEntry) {
       len = table[code].length;
-      if (windowEnd - out < len) {
-        s->prevPos = prevPos;
-        s->freeEntry = freeEntry;
-        unsigned char *moved = slideWindow(s, out);
-        limit -= out - moved;
-        out = moved;
-        prevPos = s->prevPos;
-        windowBase = s->windowBase;
-      }
+      makeRoom(len);
       uint32_t from = table[code].position;
       if (from >= windowBase) {
         const unsigned char *src = window + (from - windowBase);
         first = src[0];
         copyString(out, src, len);
       } else {
-        // From the prefix chain, last byte first.
-        unsigned char *p = out + len;
-        int walk = code;
-        while (p > out + 1) {
-          *--p = suffix[walk];
-          walk = table[walk].prefix;
-        }
-        first = walk;  // the chain ends at a single byte
-        *out = static_cast<unsigned char>(first);
+        first = fromChain(out, len, code, table, suffix);
       }
     } else if (code == freeEntry) {
       // The string the encoder defined with this very step: the previous
       // string followed by its own first byte.
       len = prevLength + 1;
-      if (windowEnd - out < len) {
-        s->prevPos = prevPos;
-        s->freeEntry = freeEntry;
-        unsigned char *moved = slideWindow(s, out);
-        limit -= out - moved;
-        out = moved;
-        prevPos = s->prevPos;
-        windowBase = s->windowBase;
-      }
+      makeRoom(len);
       first = finChar;
       if (prevPos >= windowBase) {
         copyString(out, window + (prevPos - windowBase), prevLength);
       } else {
-        unsigned char *p = out + prevLength;
-        int walk = oldCode;
-        while (p > out + 1) {
-          *--p = suffix[walk];
-          walk = table[walk].prefix;
-        }
-        *out = static_cast<unsigned char>(first);
+        fromChain(out, prevLength, oldCode, table, suffix);
       }
       out[prevLength] = static_cast<unsigned char>(first);
     } else {

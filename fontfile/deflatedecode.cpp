@@ -414,7 +414,7 @@ bool decodeSymbols(BitReader &bits, const Code &litLen, const Code &dist, Output
 
 // Reads a block header with codes of its own, checks it and builds its
 // codes.
-bool readDynamicHeader(BitReader &bits, const SymbolInfo &info, Code &litLen, Code &dist) {
+bool readDynamicHeader(BitReader &bits, Code &litLen, Code &dist) {
   bits.refill();
   int nLitLen = static_cast<int>(bits.take(5)) + 257;
   int nDist = static_cast<int>(bits.take(5)) + 1;
@@ -428,7 +428,7 @@ bool readDynamicHeader(BitReader &bits, const SymbolInfo &info, Code &litLen, Co
   // The code-length code's codes have at most 7 bits, so the table holds
   // them all.
   Code codeLen;
-  if (!codeLen.build(codeLenLengths, 19, info.codeLen)) return false;
+  if (!codeLen.build(codeLenLengths, 19, kInfo.codeLen)) return false;
 
   unsigned char lengths[kMaxLitLenCodes + kMaxDistCodes];
   int total = nLitLen + nDist;
@@ -457,27 +457,26 @@ bool readDynamicHeader(BitReader &bits, const SymbolInfo &info, Code &litLen, Co
     i += repeat;
   }
   if (bits.overrun() || lengths[kEndOfBlock] == 0) return false;
-  return litLen.build(lengths, nLitLen, info.litLen) && dist.build(lengths + nLitLen, nDist, info.dist);
+  return litLen.build(lengths, nLitLen, kInfo.litLen) && dist.build(lengths + nLitLen, nDist, kInfo.dist);
 }
 
 // The fixed codes of RFC 1951, all 288 and 32 symbols, reserved ones
 // included, so that a stream that uses one is caught.
-void buildFixed(const SymbolInfo &info, Code &litLen, Code &dist) {
+void buildFixed(Code &litLen, Code &dist) {
   unsigned char lengths[kLitLenSymbols + kDistSymbols];
   std::memset(lengths, 8, 144);
   std::memset(lengths + 144, 9, 112);
   std::memset(lengths + 256, 7, 24);
   std::memset(lengths + 280, 8, 8);
   std::memset(lengths + kLitLenSymbols, 5, kDistSymbols);
-  litLen.build(lengths, kLitLenSymbols, info.litLen);
-  dist.build(lengths + kLitLenSymbols, kDistSymbols, info.dist);
+  litLen.build(lengths, kLitLenSymbols, kInfo.litLen);
+  dist.build(lengths + kLitLenSymbols, kDistSymbols, kInfo.dist);
 }
 
 }  // namespace
 
 bool DeflateDecodeStrict(const unsigned char *in, size_t size, unsigned char *out, size_t outSize,
                          size_t *produced) {
-  const SymbolInfo &info = kInfo;
   BitReader bits(in, size);
   Code litLen, dist;
   Output o{out, out, out + outSize};
@@ -497,10 +496,10 @@ bool DeflateDecodeStrict(const unsigned char *in, size_t size, unsigned char *ou
         return false;
       o.at += len;
     } else if (type == 1) {
-      buildFixed(info, litLen, dist);
+      buildFixed(litLen, dist);
       if (!decodeSymbols(bits, litLen, dist, o)) return false;
     } else if (type == 2) {
-      if (!readDynamicHeader(bits, info, litLen, dist) || !decodeSymbols(bits, litLen, dist, o)) return false;
+      if (!readDynamicHeader(bits, litLen, dist) || !decodeSymbols(bits, litLen, dist, o)) return false;
     } else {
       return false;
     }
