@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,28 +181,9 @@ TEST(Check, WorksWhereTheUserCannotWrite) {
             "lorvane: cannot check ro\n");
 }
 
-// A tmpfs mounted read-only over a fresh directory, unmounted at the end.
-class ReadOnlyMount {
- public:
-  explicit ReadOnlyMount(const std::string &path) : path_(path) {
-    mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=1m,mode=0755") == 0;
-    if (!mounted_) reason_ = std::strerror(errno);
-  }
-  ~ReadOnlyMount() {
-    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string &reason() const { return reason_; }
-  bool makeReadOnly() { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
-
- private:
-  std::string path_, reason_;
-  bool mounted_ = false;
-};
-
 TEST(Check, WorksOnAReadOnlyFileSystem) {
   TempDir d;
-  ReadOnlyMount fs(d.path());
+  TmpfsMount fs(d.path(), "size=1m");
   if (!fs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (" << fs.reason() << ")";
   writeFont(d / "a.pcf", kLineA);
   WriteFile(d / "fonts.dir", "0\n");
