@@ -6,6 +6,7 @@
 
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
+#include "tool/indextext.h"
 #include "util/miscutil.h"
 
 // Settings read from the command line.
@@ -68,16 +69,9 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
 CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                            int encodingCount);
 
-// The bytes of an index file, built in memory for a check.
-struct IndexBuffer {
-  FontPtr<char> data;
-  size_t size = 0;
-  size_t capacity = 0;
-  bool put(const char *bytes, size_t length);  // false when memory is short
-};
 // The exact bytes WriteFontTable writes; false when memory is short.
-bool FormatFontsDir(const FontTable *table, IndexBuffer *out);
-bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out);
+bool FormatFontsDir(const FontTable *table, IndexText *out);
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out);
 // What a run does with a directory's encodings.dir: leaves it (no -e),
 // removes it (no encoding found), or replaces it.
 enum class EncodingsDirAction { Keep, Remove, Write };

@@ -152,13 +152,13 @@ class FileSink {
 
 class MemorySink {
  public:
-  explicit MemorySink(IndexBuffer *buffer) : buffer_(buffer) {}
+  explicit MemorySink(IndexText *buffer) : buffer_(buffer) {}
   bool put(const char *bytes, size_t length) { return buffer_->put(bytes, length); }
   bool text(const char *text) { return buffer_->put(text, std::strlen(text)); }
   bool byte(char c) { return buffer_->put(&c, 1); }
 
  private:
-  IndexBuffer *buffer_;
+  IndexText *buffer_;
 };
 
 template <class Sink>
@@ -213,30 +213,12 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
 
 }  // namespace
 
-bool IndexBuffer::put(const char *bytes, size_t length) {
-  if (length > capacity - size) {
-    size_t wanted = capacity ? capacity : 4096;
-    while (wanted - size < length) {
-      if (wanted > kFontAllocLimit / 2) return false;
-      wanted *= 2;
-    }
-    char *grown = static_cast<char *>(FontRealloc(data.get(), wanted));
-    if (!grown) return false;
-    data.release();
-    data.reset(grown);
-    capacity = wanted;
-  }
-  std::memcpy(data.get() + size, bytes, length);
-  size += length;
-  return true;
-}
-
-bool FormatFontsDir(const FontTable *table, IndexBuffer *out) {
+bool FormatFontsDir(const FontTable *table, IndexText *out) {
   MemorySink sink(out);
   return formatFontsDir(sink, table);
 }
 
-bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out) {
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out) {
   MemorySink sink(out);
   return formatEncodingsDir(sink, encodings, encodingCount);
 }
