@@ -186,7 +186,7 @@ bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingC
   if (!putCount(out, encodingCount)) return false;
   for (EncodingEntry *const &bucket : encodings->buckets)
     for (const EncodingEntry *e = bucket; e; e = e->next)
-      if (!out.text(e->name) || !out.byte(' ') || !out.text(prefix) || !out.text(e->file) || !out.byte('\n'))
+      if (!out.text(e->name) || !out.byte(' ') || !out.text(settings.prefix) || !out.text(e->file) || !out.byte('\n'))
         return false;
   return true;
 }
@@ -224,7 +224,7 @@ bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, Index
 }
 
 EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
-  if (!have_enc_dir) return EncodingsDirAction::Keep;
+  if (!settings.encodingDirectories) return EncodingsDirAction::Keep;
   return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
 }
 
