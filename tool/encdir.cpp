@@ -13,16 +13,11 @@
 
 namespace {
 
-const char *const encodingExtensions[] = {".gz", ".Z"};
-
-// 0 for ".gz", 1 for ".Z", -1 for neither.
+// The rank of a file's compression among encoding files: 0 for the most
+// preferred (the last of the compression table), -1 for a plain file.
 int compressionClass(const char *path) {
-  size_t length = std::strlen(path);
-  for (int i = 0; i < 2; i++) {
-    size_t n = std::strlen(encodingExtensions[i]);
-    if (length >= n && std::strcmp(path + length - n, encodingExtensions[i]) == 0) return i;
-  }
-  return -1;
+  const FileCompression *c = FileCompressionOf(path);
+  return c ? static_cast<int>(kCompressions + kCompressionCount - 1 - c) : -1;
 }
 
 // The path copies of the table: an entry may give up its file for a better
