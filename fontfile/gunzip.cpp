@@ -22,6 +22,7 @@
 
 #include "fontfile/deflateengine.h"
 #include "fontfile/fontreader.h"
+#include "util/growarray.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -166,13 +167,9 @@ bool holdRest(GzipFilterState *x) {
   size_t capacity = 0;
   for (;;) {
     if (x->heldSize == capacity) {
-      if (capacity == kWholeInputLimit) return false;
-      size_t grown = capacity == 0 ? size_t{kGzipBufSize} : 2 * capacity;
-      if (grown > kWholeInputLimit) grown = kWholeInputLimit;
-      auto *p = static_cast<unsigned char *>(FontRealloc(x->held, grown));
-      if (!p) return false;
-      x->held = p;
-      capacity = grown;
+      void *block = x->held;
+      if (!GrowRoom(&block, &capacity, capacity + 1, 1, kGzipBufSize, kWholeInputLimit)) return false;
+      x->held = static_cast<unsigned char *>(block);
     }
     bool ended;
     x->heldSize += FontReaderReadSome(&x->source, x->held + x->heldSize, capacity - x->heldSize, &ended);
