@@ -49,7 +49,7 @@ bool IndexText::makeRoom() {
   return true;
 }
 
-bool IndexText::put(const char *bytes, size_t length) {
+bool IndexText::putBeyond(const char *bytes, size_t length) {
   while (length > 0) {
     Piece *last = pieces_.count() ? &pieces_[pieces_.count() - 1] : nullptr;
     if (!last || last->size == last->capacity) {

@@ -1,7 +1,8 @@
 #include "util/growarray.h"
 
-bool GrowRoom(void **block, size_t *room, size_t need, size_t itemSize, size_t first, size_t most) {
-  if (need <= *room) return true;
+// The room is known to be short of `need`.
+bool GrowRoomBeyond(void **block, size_t *room, size_t need, size_t itemSize, size_t first,
+                    size_t most) {
   if (need > most) return false;
   size_t grown = *room < first ? first : *room;
   while (grown < need && grown <= SIZE_MAX / 2) grown *= 2;

@@ -17,8 +17,12 @@
 // Room for `need` items of `itemSize` bytes in *block, whose room is *room
 // items: doubled from max(*room, first) until it holds them, cut to `most`.
 // False when `need` is more than `most` or memory is short.
-bool GrowRoom(void **block, size_t *room, size_t need, size_t itemSize, size_t first = 16,
-              size_t most = SIZE_MAX);
+bool GrowRoomBeyond(void **block, size_t *room, size_t need, size_t itemSize, size_t first,
+                    size_t most);
+inline bool GrowRoom(void **block, size_t *room, size_t need, size_t itemSize, size_t first = 16,
+                     size_t most = SIZE_MAX) {
+  return need <= *room || GrowRoomBeyond(block, room, need, itemSize, first, most);
+}
 
 // Items appended at the end.  Items are moved by reallocation, so they must
 // be trivially copyable.
