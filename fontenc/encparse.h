@@ -1,3 +1,6 @@
+// fontenc/ reads encoding description files; it uses fontfile/ for opening
+// and reading them, and knows nothing of font formats.
+//
 // Encoding description files: the header scan that learns the encoding's
 // name and aliases.
 //

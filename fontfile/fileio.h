@@ -1,3 +1,9 @@
+// fontfile/ turns a file into a stream a format reader can read: buffered
+// streams (bufio.h) and the one bounded reader every parser reads through
+// (fontreader.h), the gzip and LZW filters, opening a file with the filter
+// its suffix calls for (here), the renderer registry and the font name
+// table.  It knows no font format.
+//
 // Opening a font or encoding file as a ready stream: a raw stream over the
 // file, with a decompressing filter pushed on it when the file is compressed.
 #pragma once
