@@ -1,7 +1,7 @@
 // The LZW input filter: output of the real compressor at every width, our
 // own encoder for the streams it does not write (checked against gzip's
-// decoder), hand-made corrupt code streams and allocation failures.
-#include <dirent.h>
+// decoder) and hand-made corrupt code streams.  The cases it shares with the
+// gzip filter are in filters_test.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -95,25 +95,6 @@ TEST_F(Tools, LongRunsMakeStringsLongerThanABufferAndDecode) {
   std::string shortRun(100000, '\0');
   for (int bits = 12; bits <= 16; bits++)
     EXPECT_EQ(decode(compress(shortRun, bits)), shortRun) << bits;
-}
-
-TEST_F(Tools, SizesAtTheBufferBoundaryDeliverNoStaleByte) {
-  needCompress();
-  if (IsSkipped()) return;
-  for (size_t size : {size_t{1}, size_t{8191}, size_t{8192}, size_t{8193}, size_t{16384},
-                      size_t{5 * 8192}, size_t{5 * 8192 + 1}}) {
-    std::string data = TextSample(size, 21);
-    std::string path = dir / "font.pcf.Z";
-    WriteFile(path, compress(data, 16));
-    BufFile *f = FontFileOpen(path.c_str());
-    ASSERT_NE(f, nullptr);
-    std::string out;
-    for (size_t i = 0; i < size; i++) out.push_back(static_cast<char>(BufFileGetByte(f)));
-    EXPECT_EQ(out, data) << size;
-    EXPECT_EQ(BufFileGetByte(f), -1) << size;
-    EXPECT_EQ(BufFileGetByte(f), -1) << size;
-    FontFileClose(f);
-  }
 }
 
 TEST_F(Tools, OurEncoderAgreesWithGzipOnStreamsTheCompressorDoesNotWrite) {
@@ -233,55 +214,6 @@ TEST(LzwStream, CorruptCodesEndTheDataInsteadOfReachingUnsetEntries) {
   o.blockMode = false;
   EXPECT_EQ(decode(codes({'x', 'y', 256, 257, 258})), "xy" "xy" "yx" "xyy");
   EXPECT_EQ(decode(codes({'x', 300})), "x");
-}
-
-TEST(LzwStream, SkipsCrossManyFillsAndReportThePassingOfTheEnd) {
-  std::string data = TextSample(100000, 8);
-  std::string z = LzwEncode(data);
-  EXPECT_EQ(CheckSkipsAcrossFills(BufFilePushCompressed, z, data), "");
-}
-
-TEST(LzwFiles, PlainDataNamedZIsRefusedAndTheDescriptorClosed) {
-  TempDir dir;
-  std::string path = dir / "x.pcf.Z";
-  WriteFile(path, "\x01" "fcp plain font data");
-  int before = OpenDescriptorCount();
-  EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
-  EXPECT_EQ(OpenDescriptorCount(), before);
-  // The right data under the name: the filter is pushed, closing closes all.
-  std::string data = TextSample(20000);
-  WriteFile(path, LzwEncode(data));
-  BufFile *f = FontFileOpen(path.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(OpenDescriptorCount(), before + 1);
-  EXPECT_EQ(ReadStream(f, 100), data);
-  FontFileClose(f);
-  EXPECT_EQ(OpenDescriptorCount(), before);
-}
-
-TEST(LzwAllocation, APushThatFailsLeavesTheSourceAndDecodingNeverAllocates) {
-  std::string data = TextSample(50000, 6);
-  std::string z = LzwEncode(data);
-  BufFile *src = MemBufOpen(z.data(), z.size());
-  FontAllocFailAt(0);
-  BufFile *f = BufFilePushCompressed(src);
-  long pushAllocs = FontAllocCount();
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(pushAllocs, 2);  // the state block and the stream record
-  FontAllocFailAt(1, true);  // from here on every allocation fails
-  EXPECT_EQ(ReadStream(f), data);
-  EXPECT_EQ(FontAllocCount(), 0);
-  FontAllocFailAt(0);
-  BufFileClose(f, 1);
-
-  for (long n = 1; n <= pushAllocs; n++) {
-    src = MemBufOpen(z.data(), z.size());
-    FontAllocFailAt(n);
-    EXPECT_EQ(BufFilePushCompressed(src), nullptr) << n;
-    FontAllocFailAt(0);
-    EXPECT_NE(BufFileGetByte(src), -1) << "the source is still open";
-    BufFileClose(src, 1);
-  }
 }
 
 }  // namespace

@@ -26,6 +26,12 @@ std::string RawDeflate(const std::string &data, int level) {
   return out;
 }
 
+std::string GzipWrap(const std::string &body, uint32_t size) {
+  std::string s = std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + body + std::string(4, '\0');
+  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((size >> (8 * i)) & 0xFF));
+  return s;
+}
+
 std::string RawInflateAll(const std::string &body, size_t limit) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};

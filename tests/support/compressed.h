@@ -14,6 +14,11 @@ bool CompressFile(const std::string &tool, const std::string &in, const std::str
 // `data` as a raw deflate body (no zlib or gzip framing) at `level`.
 std::string RawDeflate(const std::string &data, int level = 6);
 
+// A gzip member around the raw deflate `body` of `size` bytes of data: the
+// fixed header with no optional fields, then a trailer whose checksum is
+// zero (the filter never checks it).
+std::string GzipWrap(const std::string &body, uint32_t size);
+
 // Everything zlib's streaming inflate delivers from a raw deflate body that
 // may be cut short or damaged (its first `limit` bytes and a few KiB more).
 std::string RawInflateAll(const std::string &body, size_t limit = SIZE_MAX);
