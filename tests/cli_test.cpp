@@ -1,16 +1,10 @@
 // The command line, fonts.scale merging and the index files, through the
 // built tool.
-#include <functional>
-#include <optional>
-#include <utility>
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "tests/support/pcf_writer.h"
-#include "tests/support/run_tool.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/tool_cases.h"
 
 namespace {
 
@@ -21,59 +15,6 @@ ToolResult RunIn(const TempDir &cwd, std::vector<std::string> args, long fileSiz
   return RunTool(args, options);
 }
 
-// One run of the tool in a fresh directory: what is there before, the
-// words, and what the run must leave.
-struct CommandLineCase {
-  const char *what;
-  std::vector<std::string> dirs;                                  // made first
-  std::vector<std::pair<std::string, std::string>> files;         // then written
-  std::vector<std::string> args;
-  int status;
-  std::string stderrText;
-  std::vector<std::pair<std::string, std::optional<std::string>>> after;  // none: absent
-  std::function<void(const TempDir &)> prepare = nullptr;  // links, FIFOs, modes
-  ToolOptions tool = {};  // the working directory is the fresh one
-};
-
-void RunCases(const std::vector<CommandLineCase> &cases) {
-  for (const auto &c : cases) {
-    TempDir d;
-    for (const auto &dir : c.dirs) MakeDir(d / dir);
-    for (const auto &[name, content] : c.files) WriteFile(d / name, content);
-    if (c.prepare) c.prepare(d);
-    ToolOptions options = c.tool;
-    options.cwd = d.path();
-    // An ordinary user must be let into the directory.
-    if (options.unprivileged) chmod(d.path().c_str(), 0755);
-    ToolResult r = RunTool(c.args, options);
-    EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.stderrText, c.stderrText) << c.what;
-    for (const auto &[name, content] : c.after) {
-      if (content)
-        EXPECT_EQ(ReadFile(d / name), *content) << c.what << ": " << name;
-      else
-        EXPECT_FALSE(FileExists(d / name)) << c.what << ": " << name;
-    }
-  }
-}
-
-// Preparations.
-auto link(const char *target, const char *name) {
-  return [=](const TempDir &d) { ASSERT_EQ(symlink(target, (d / name).c_str()), 0); };
-}
-auto fifo(const char *name) {
-  return [=](const TempDir &d) { ASSERT_EQ(mkfifo((d / name).c_str(), 0600), 0); };
-}
-auto mode(const char *name, mode_t m) {
-  return [=](const TempDir &d) { ASSERT_EQ(chmod((d / name).c_str(), m), 0); };
-}
-// Run as an ordinary user, so that permissions hold when the tests run as
-// root too; or under another invocation name.
-ToolOptions unprivileged() {
-  ToolOptions options;
-  options.unprivileged = true;
-  return options;
-}
 ToolOptions invokedAs(const char *argv0) {
   ToolOptions options;
   options.argv0 = argv0;
@@ -84,7 +25,7 @@ TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
   const std::optional<std::string> absent;
   const std::string empty = "0\n";
   const std::string longDir(1100, 'y');
-  RunCases({
+  RunToolCases({
       {"no words index the current directory", {}, {}, {}, 0, "", {{"fonts.dir", empty}}},
       {"-- ends the options and is skipped", {}, {}, {"--"}, 0, "", {{"fonts.dir", empty}}},
       {"so does any longer word of two dashes", {}, {}, {"--anything"}, 0, "",
@@ -135,7 +76,7 @@ TEST(CommandLine, FontsScaleIsMergedExactlyAsRead) {
   const std::string cannot = "lorvane: failed to create directory in .\n";
   const std::string refused = "./fonts.scale: Invalid argument\n" + cannot;
   const std::string font = WritePcf(TypicalPcf("A-Font", 4)), indexed = "1\na.pcf a-font\n";
-  RunCases({
+  RunToolCases({
       {"inner spaces, a name on the next line, a carriage return kept", {},
        {{"fonts.scale",
          "  5\n\n"
@@ -169,32 +110,32 @@ TEST(CommandLine, FontsScaleIsMergedExactlyAsRead) {
        {"sub/"}, 1, "lorvane: bad format for sub/fonts.scale file\nlorvane: failed to create directory in sub/\n",
        {}},
       {"an unreadable fonts.scale is reported with the system's message", {}, {{"fonts.scale", "1\na b\n"}}, {},
-       1, "./fonts.scale: Permission denied\n" + cannot, {}, mode("fonts.scale", 0), unprivileged()},
+       1, "./fonts.scale: Permission denied\n" + cannot, {}, SetMode("fonts.scale", 0), Unprivileged()},
       // A directory or the null device holds nothing; opening never blocks,
       // and a device that never ends is not read.
       {"a directory", {"fonts.scale"}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}}},
-      {"a link to a directory", {}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}}, link(".", "fonts.scale")},
+      {"a link to a directory", {}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}}, MakeLink(".", "fonts.scale")},
       {"a link to /dev/null", {}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}},
-       link("/dev/null", "fonts.scale")},
+       MakeLink("/dev/null", "fonts.scale")},
       {"a FIFO", {}, {{"a.pcf", font}, {"fonts.dir", "old\n"}}, {}, 1, refused, {{"fonts.dir", "old\n"}},
-       fifo("fonts.scale")},
+       MakeFifo("fonts.scale")},
       {"a link to /dev/zero", {}, {{"a.pcf", font}, {"fonts.dir", "old\n"}}, {}, 1, refused,
-       {{"fonts.dir", "old\n"}}, link("/dev/zero", "fonts.scale")},
+       {{"fonts.dir", "old\n"}}, MakeLink("/dev/zero", "fonts.scale")},
   });
 }
 
 TEST(CommandLine, TheIndexFilesAreReplacedOrTheDirectoryFails) {
   const std::string cannot = "lorvane: failed to create directory in ";
-  RunCases({
+  RunToolCases({
       {"a fonts.dir that cannot be removed", {"fonts.dir/inside"}, {}, {}, 1,
        "lorvane: cannot unlink ./fonts.dir\n" + cannot + ".\n", {}},
       {"a read-only directory", {"ro"}, {{"ro/fonts.dir", "old\n"}}, {"ro"}, 1,
-       "lorvane: cannot unlink ro/fonts.dir\n" + cannot + "ro\n", {{"ro/fonts.dir", "old\n"}}, mode("ro", 0555),
-       unprivileged()},
+       "lorvane: cannot unlink ro/fonts.dir\n" + cannot + "ro\n", {{"ro/fonts.dir", "old\n"}}, SetMode("ro", 0555),
+       Unprivileged()},
       {"a trailing slash is doubled for fonts.dir", {"ro"}, {}, {"ro/"}, 1,
-       "lorvane: can't create directory ro//fonts.dir\n" + cannot + "ro/\n", {}, mode("ro", 0555), unprivileged()},
+       "lorvane: can't create directory ro//fonts.dir\n" + cannot + "ro/\n", {}, SetMode("ro", 0555), Unprivileged()},
       {"a link in place of an index is replaced, not followed", {}, {{"target", "precious\n"}}, {}, 0, "",
-       {{"target", "precious\n"}, {"fonts.dir", "0\n"}}, link("target", "fonts.dir")},
+       {{"target", "precious\n"}, {"fonts.dir", "0\n"}}, MakeLink("target", "fonts.dir")},
       {"an encodings.dir that cannot be created is a warning only", {"encodings.dir/inside"}, {},
        {"-e", "/nonexistent"}, 0, "lorvane: warning: cannot unlink ./encodings.dir\n", {{"fonts.dir", "0\n"}}},
   });
