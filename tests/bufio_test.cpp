@@ -41,54 +41,6 @@ int Held(BufFile *f) {
   return BufFileAhead(f, &bytes);
 }
 
-TEST(BufFile, AnEmptyFileEndsAtOnce) {
-  TempDir d;
-  WriteFile(d / "empty", "");
-  BufFile *f = OpenRaw(d / "empty");
-  char buf[4];
-  EXPECT_EQ(BufFileRead(f, buf, 4), 0);
-  EXPECT_EQ(BufFileGetByte(f), -1);
-  EXPECT_EQ(BufFileGetByte(f), -1);
-  BufFileClose(f, 1);
-}
-
-TEST(BufFile, ExactlyOneBufferIsOneFill) {
-  TempDir d;
-  std::string data = Pattern(8192);
-  WriteFile(d / "f", data);
-  BufFile *f = OpenRaw(d / "f");
-  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
-  EXPECT_EQ(Held(f), 8191);
-  std::string rest(8191, '\0');
-  EXPECT_EQ(BufFileRead(f, rest.data(), 8191), 8191);
-  EXPECT_EQ(rest, data.substr(1));
-  EXPECT_EQ(BufFileGetByte(f), -1);
-  BufFileClose(f, 1);
-}
-
-TEST(BufFile, BytesAboveTheSignBitAreNotEndOfData) {
-  TempDir d;
-  WriteFile(d / "f", std::string("\xFF\x80\x00", 3));
-  BufFile *f = OpenRaw(d / "f");
-  EXPECT_EQ(BufFileGetByte(f), 0xFF);
-  EXPECT_EQ(BufFileGetByte(f), 0x80);
-  EXPECT_EQ(BufFileGetByte(f), 0x00);
-  EXPECT_EQ(BufFileGetByte(f), -1);
-  BufFileClose(f, 1);
-}
-
-TEST(BufFile, ReadsSpanningManyFills) {
-  TempDir d;
-  std::string data = Pattern(3 * 8192 + 17);
-  WriteFile(d / "f", data);
-  BufFile *f = OpenRaw(d / "f");
-  std::string got(data.size() + 10, '\0');
-  EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[0]));
-  EXPECT_EQ(BufFileRead(f, got.data(), static_cast<int>(got.size())), static_cast<int>(data.size() - 1));
-  EXPECT_EQ(got.substr(0, data.size() - 1), data.substr(1));
-  BufFileClose(f, 1);
-}
-
 TEST(BufFile, SkipsWithinAndBeyondTheBuffer) {
   TempDir d;
   std::string data = Pattern(20000);
@@ -153,6 +105,31 @@ void ForEveryStreamKind(const TempDir &d, std::initializer_list<int> chunks,
     f = FontFileOpen(packed.c_str());
     check(f, suffix);
     FontFileClose(f);
+  }
+}
+
+// A file of nothing, of bytes above the sign bit (no end of data), of
+// exactly one buffer and of many: up to three gets, then one read of all the
+// rest and more, then the end, which stays.
+TEST(BufFile, EveryFileIsDeliveredWholeThenEndsOnEveryStreamKind) {
+  for (const std::string &data : {std::string(), std::string("\xFF\x80\x00", 3), Pattern(8192), Pattern(3 * 8192 + 17)}) {
+    TempDir d;
+    WriteFile(d / "f", data);
+    auto check = [&](BufFile *f, const std::string &what) {
+      ASSERT_NE(f, nullptr) << what;
+      size_t gets = std::min<size_t>(3, data.size());
+      for (size_t i = 0; i < gets; i++) EXPECT_EQ(BufFileGetByte(f), static_cast<unsigned char>(data[i])) << what;
+      // A file of exactly one buffer is one fill of the raw stream.
+      if (what == "raw" && data.size() == 8192) {
+        EXPECT_EQ(Held(f), 8189);
+      }
+      std::string got(data.size() + 10, '\0');
+      EXPECT_EQ(BufFileRead(f, got.data(), static_cast<int>(got.size())), static_cast<int>(data.size() - gets)) << what;
+      EXPECT_EQ(got.substr(0, data.size() - gets), data.substr(gets)) << what;
+      EXPECT_EQ(BufFileGetByte(f), -1) << what;
+      EXPECT_EQ(BufFileGetByte(f), -1) << what;
+    };
+    ForEveryStreamKind(d, {1, 5000}, check);
   }
 }
 
