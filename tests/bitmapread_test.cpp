@@ -49,14 +49,8 @@ const Format kPcf = {
     pcfReadFontInfo,
     [](int glyphs) { return WritePcf(TypicalPcf(kName, glyphs)); },
     [] {
-      PcfFont font;
-      font.properties = {StringProp("FONT", kName)};
-      font.accel = PcfAccel{};
-      font.firstCol = 65;
-      font.lastCol = 66;
-      font.encoding = {0, 1};
       OneProperty p;
-      p.bytes = WritePcf(font);
+      p.bytes = WritePcf(MinimalPcf(kName));
       // The table's format and count words, then the records (name offset,
       // string flag, value) padded to four bytes, the pool size and the pool.
       uint32_t props = PcfTableOffset(p.bytes, kPcfProperties);

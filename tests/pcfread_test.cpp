@@ -15,16 +15,6 @@ struct PcfRead : ReadResult {
   explicit PcfRead(const std::string &bytes) { ReadInfo(pcfReadFontInfo, bytes, this); }
 };
 
-PcfFont minimalPcf() {
-  PcfFont font;
-  font.properties = {StringProp("FONT", kName)};
-  font.accel = PcfAccel{};
-  font.firstCol = 65;
-  font.lastCol = 66;
-  font.encoding = {0, 1};
-  return font;
-}
-
 TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
   PcfFont font = TypicalPcf(kName);
   font.bdfAccel->fontAscent = 11;
@@ -54,13 +44,13 @@ TEST(PcfRead, TypicalFontGivesPropertiesRangesAndAccelerators) {
 }
 
 TEST(PcfRead, FontWithoutGlyphTablesIsRead) {
-  PcfRead r(WritePcf(minimalPcf()));
+  PcfRead r(WritePcf(MinimalPcf(kName)));
   ASSERT_EQ(r.status, Successful);
   EXPECT_EQ(StringProperty(r.info, "FONT"), kName);
 }
 
 TEST(PcfRead, WrongMagicOrNoTablesFail) {
-  std::string bytes = WritePcf(minimalPcf());
+  std::string bytes = WritePcf(MinimalPcf(kName));
   bytes[3] = 'q';
   EXPECT_EQ(PcfRead(bytes).status, BadFont);
   EXPECT_EQ(PcfRead(std::string("\x01" "fcp\0\0\0\0", 8)).status, BadFont);
@@ -68,7 +58,7 @@ TEST(PcfRead, WrongMagicOrNoTablesFail) {
 }
 
 TEST(PcfRead, BdfAcceleratorsReplaceTheFirstOnesWhereverTheyLie) {
-  PcfFont font = minimalPcf();
+  PcfFont font = MinimalPcf(kName);
   font.accel->fontAscent = 1;
   font.accel->noOverlap = 1;
   font.bdfAccel = PcfAccel{};
@@ -89,7 +79,7 @@ TEST(PcfRead, BdfAcceleratorsReplaceTheFirstOnesWhereverTheyLie) {
 }
 
 TEST(PcfRead, AcceleratorLayoutsGiveInkBounds) {
-  PcfFont font = minimalPcf();
+  PcfFont font = MinimalPcf(kName);
   font.accel->minBounds = {-1, 2, 3, 4, 5, 6};
   font.accel->maxBounds = {7, 8, 9, 10, 11, 12};
   font.accel->inkMinBounds = {0, 1, 1, 1, 1, 0};
@@ -143,7 +133,7 @@ TEST(PcfRead, AMissingGlyphIsFoundAtEveryPlaceOfTheScan) {
   // are no missing glyph), in both byte orders.
   for (bool msb : {false, true}) {
     for (int count : {1, 3, 4, 5, 7, 8, 9, 2047, 2048, 2049, 2051}) {
-      PcfFont font = minimalPcf();
+      PcfFont font = MinimalPcf(kName);
       font.msbFirst = msb;
       font.firstCol = 0;
       font.lastCol = static_cast<uint16_t>(count - 1);
@@ -172,7 +162,7 @@ TEST(PcfRead, PropertyRecordsArePaddedToFourBytes) {
   // 12 records need no padding, 13 need three bytes, and so on: a reader
   // that pads wrongly reads the wrong pool size.
   for (int count = 0; count <= 17; count++) {
-    PcfFont font = minimalPcf();
+    PcfFont font = MinimalPcf(kName);
     for (int i = 1; i < count; i++) font.properties.push_back(IntProp("P" + std::to_string(i), i));
     if (count == 0) font.properties.clear();
     PcfRead r(WritePcf(font));
@@ -227,7 +217,7 @@ TEST(PcfRead, TablesMustLieInReadingOrder) {
 }
 
 TEST(PcfRead, OnlyTheFirstEntryOfATypeCounts) {
-  PcfFont font = minimalPcf();
+  PcfFont font = MinimalPcf(kName);
   font.order = {kPcfEncodings, kPcfProperties, kPcfAccelerators};
   std::string bytes = WritePcf(font);
   ASSERT_EQ(PcfRead(bytes).status, BadFont);
@@ -253,7 +243,7 @@ TEST(PcfRead, OffsetsCountFromTheStartOfTheFile) {
 
 TEST(PcfRead, OtherLayoutKindsAreRefused) {
   for (uint32_t type : {kPcfProperties, kPcfEncodings}) {
-    std::string bytes = WritePcf(minimalPcf());
+    std::string bytes = WritePcf(MinimalPcf(kName));
     PutLSB32(bytes, PcfTableOffset(bytes, type), 0x100);
     EXPECT_EQ(PcfRead(bytes).status, BadFont) << type;
   }
