@@ -123,16 +123,10 @@ TEST(EncodingsDir, WhatTheDirectoriesDeclareInBucketOrder) {
 
 TEST(EncodingsDir, FirstDirectoryWinsEvenAgainstACompressedFile) {
   if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
-  Workspace s;
-  MakeDir(s.root / "d1");
-  MakeDir(s.root / "d2");
-  WriteFile(s.root / "d1/x.enc", EncodingFile("shared"));
-  WriteFile(s.root / "plain", EncodingFile("shared"));
-  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "d2/x.enc.gz"));
-  s.Run({"-r", "-e", "d1", "-e", "d2", "fonts"});
-  EXPECT_EQ(s.Index(), "1\nshared d1/x.enc\n");
-  s.Run({"-r", "-e", "d2", "-e", "d1", "fonts"});
-  EXPECT_EQ(s.Index(), "1\nshared d2/x.enc.gz\n");
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"d1/x.enc", EncodingFile("shared")}, {"d2/x.enc.gz", Packed("gzip", EncodingFile("shared"))}};
+  RunToolCases({run("d1 first", files, {"-r", "-e", "d1", "-e", "d2", "fonts"}, "1\nshared d1/x.enc\n", "", {"d1", "d2"}),
+                run("d2 first", files, {"-r", "-e", "d2", "-e", "d1", "fonts"}, "1\nshared d2/x.enc.gz\n", "", {"d1", "d2"})});
 }
 
 // Within one directory: .gz before .Z before plain, whatever the listing order.
@@ -148,35 +142,25 @@ TEST(EncodingsDir, CompressedFilesArePreferredWithinADirectory) {
       {{"x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
       {{"x.enc", "x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
   };
-  for (const Case &c : cases) {
-    // Each name twice over, once in each creation order, to vary the listing.
-    for (bool reverse : {false, true}) {
-      Workspace s;
-      WriteFile(s.root / "plain", EncodingFile("n"));
-      Strings files = c.files;
+  const std::string n = EncodingFile("n");
+  std::vector<ToolCase> runs;
+  for (const Case &c : cases)
+    for (bool reverse : {false, true}) {  // each creation order, to vary the listing
+      std::vector<std::pair<std::string, std::string>> files;
+      for (const auto &f : c.files)
+        files.push_back({"encs/" + f, f.ends_with(".gz") ? Packed("gzip", n) : f.ends_with(".Z") ? Packed("compress", n) : n});
       if (reverse) std::reverse(files.begin(), files.end());
-      for (const auto &f : files) {
-        std::string path = s.root / ("encs/" + f);
-        if (f.ends_with(".gz"))
-          ASSERT_TRUE(CompressFile("gzip", s.root / "plain", path));
-        else if (f.ends_with(".Z"))
-          ASSERT_TRUE(CompressFile("compress", s.root / "plain", path));
-        else
-          WriteFile(path, EncodingFile("n"));
-      }
-      s.Run({"-r", "-e", "encs", "fonts"});
-      EXPECT_EQ(s.Index(), "1\nn encs/" + c.winner + "\n") << c.files[0] << " " << c.files[1];
+      runs.push_back(run(c.winner.c_str(), files, {"-r", "-e", "encs", "fonts"}, "1\nn encs/" + c.winner + "\n"));
     }
-  }
+  RunToolCases(runs);
 }
 
 TEST(EncodingsDir, AnEntryKeepsItsPlaceWhenItTakesANewerFile) {
   if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   Workspace s;
-  WriteFile(s.root / "plain", EncodingFile("Aabcdefgh"));
   WriteFile(s.root / "encs/a.enc", EncodingFile("Aabcdefgh"));
   WriteFile(s.root / "encs/b.enc", EncodingFile("Babcdefgh"));
-  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "encs/a.enc.gz"));
+  WriteFile(s.root / "encs/a.enc.gz", Packed("gzip", EncodingFile("Aabcdefgh")));
   Strings order = ListingOrder(s.root / "encs");
   // Names are created in the order their first file is listed; a bucket
   // lists its newest entry first.

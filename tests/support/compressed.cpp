@@ -12,6 +12,12 @@ bool CompressFile(const std::string &tool, const std::string &in, const std::str
   return std::system(cmd.c_str()) == 0 && !ReadFile(out).empty();
 }
 
+std::string Packed(const std::string &tool, const std::string &data) {
+  TempDir d;
+  WriteFile(d / "in", data);
+  return CompressFile(tool, d / "in", d / "out") ? ReadFile(d / "out") : std::string();
+}
+
 std::string RawDeflate(const std::string &data, int level) {
   z_stream z{};
   if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};

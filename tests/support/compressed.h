@@ -10,6 +10,8 @@
 // `tool` is "gzip" or "compress"; writes the compressed bytes of `in` to
 // `out`.  False when the program is missing or fails.
 bool CompressFile(const std::string &tool, const std::string &in, const std::string &out);
+// The bytes of `data` so compressed; empty when the program is missing or fails.
+std::string Packed(const std::string &tool, const std::string &data);
 
 // `data` as a raw deflate body (no zlib or gzip framing) at `level`.
 std::string RawDeflate(const std::string &data, int level = 6);
