@@ -19,7 +19,7 @@
 #include "tests/support/tempdir.h"
 
 struct ToolCase {
-  const char *what;
+  std::string what;
   std::vector<std::string> dirs;                           // made first
   std::vector<std::pair<std::string, std::string>> files;  // then written, in this order
   std::vector<std::string> args;
@@ -55,6 +55,7 @@ inline void RunToolCases(const std::vector<ToolCase> &cases) {
     ToolResult r = RunTool(args, options);
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(r.stderrText, expand(c.stderrText)) << c.what;
+    EXPECT_EQ(r.stdoutText, "") << c.what;  // only a check or --help and --version write there
     for (const auto &[name, content] : c.after) {
       if (content)
         EXPECT_EQ(ReadFile(d / name), expand(*content)) << c.what << ": " << name;
