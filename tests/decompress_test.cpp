@@ -30,7 +30,7 @@ bool accepted(const std::string &z) {
 
 std::string header(int flags) { return {'\x1f', '\x9d', static_cast<char>(flags)}; }
 
-// Runs a program on a file in a temporary directory.
+// Runs the system's compress and gzip (both needed) on files in a temporary directory.
 class Tools : public ::testing::Test {
  protected:
   // The real compressor's output for `data` at maximum width `bits`.
@@ -50,18 +50,13 @@ class Tools : public ::testing::Test {
     EXPECT_EQ(RunShell("gzip -dc < " + ShellQuote(in) + " > " + ShellQuote(out)), 0);
     return ReadFile(out);
   }
-  void needCompress() {
-    if (std::string why = MissingPrograms({"compress"}); !why.empty()) GTEST_SKIP() << why;
-  }
-  void needGzip() {
-    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
+  void SetUp() override {
+    if (std::string why = MissingPrograms({"compress", "gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
   TempDir dir;
 };
 
 TEST_F(Tools, CompressOutputAtEveryWidthDecodes) {
-  needCompress();
-  if (IsSkipped()) return;
   // Text that fills the table, noise that makes the compressor clear it,
   // and both in turn.
   std::string text = TextSample(400000, 3);
@@ -81,8 +76,6 @@ TEST_F(Tools, CompressOutputAtEveryWidthDecodes) {
 }
 
 TEST_F(Tools, LongRunsMakeStringsLongerThanABufferAndDecode) {
-  needCompress();
-  if (IsSkipped()) return;
   // A run of one byte makes strings that each grow by one byte, every code
   // being the one defined by the step that uses it.  36 MiB make strings of
   // more than 8192 bytes, which cross fill boundaries.
@@ -98,8 +91,6 @@ TEST_F(Tools, LongRunsMakeStringsLongerThanABufferAndDecode) {
 }
 
 TEST_F(Tools, OurEncoderAgreesWithGzipOnStreamsTheCompressorDoesNotWrite) {
-  needGzip();
-  if (IsSkipped()) return;
   std::string text = TextSample(300000, 17);
   std::string noise = NoiseSample(200000, 17);
   struct Case {
