@@ -1,39 +1,53 @@
 #include "bitmap/bitmapfunc.h"
 
+#include <cstdio>
 #include <fcntl.h>
+#include <iterator>
 
 #include "bitmap/bdfread.h"
 #include "bitmap/pcfread.h"
 #include "bitmap/snfread.h"
-#include "fontfile/decompress.h"
-#include "fontfile/gunzip.h"
 
 namespace {
 constexpr int kCapabilities = 3;
 
-#define BITMAP_RENDERER(suffix, length, filter, format)                                  \
-  {                                                                                      \
-    suffix, length, BitmapOpenBitmap, BitmapOpenScalable, BitmapGetInfo,                 \
-        BitmapGetInfoScalable, 0, kCapabilities, filter, format##ReadFontInfo,           \
-        format##ReadFont                                                                 \
-  }
+// The formats, each read plain and in every compressed form of the file
+// table (fileio.h), in that order: a row for each pair.
+struct BitmapFormat {
+  const char *suffix;
+  FontReadInfoProc readInfo;
+  FontReadFontProc readFont;
+};
+const BitmapFormat formats[] = {
+    {".pcf", pcfReadFontInfo, pcfReadFont},
+    {".snf", snfReadFontInfo, snfReadFont},
+    {".bdf", bdfReadFontInfo, bdfReadFont},
+};
+static_assert(kBitmapRendererCount == std::size(formats) * (1 + kCompressionCount));
+
+// The rows' suffixes: a format's and a compression's, each short.
+char suffixes[kBitmapRendererCount][16];
+
+FontRenderer rowOf(int i) {
+  const BitmapFormat &format = formats[i / (1 + kCompressionCount)];
+  int form = i % (1 + kCompressionCount);
+  const FileCompression *compression = form > 0 ? &kCompressions[form - 1] : nullptr;
+  int length = std::snprintf(suffixes[i], sizeof suffixes[i], "%s%s", format.suffix,
+                             compression ? compression->suffix : "");
+  return FontRenderer{suffixes[i], length, BitmapOpenBitmap, BitmapOpenScalable, BitmapGetInfo,
+                      BitmapGetInfoScalable, 0, kCapabilities, compression ? compression->filter : nullptr,
+                      format.readInfo, format.readFont};
+}
 }  // namespace
 
-FontRenderer renderers[kBitmapRendererCount] = {
-    BITMAP_RENDERER(".pcf", 4, nullptr, pcf),
-    BITMAP_RENDERER(".pcf.Z", 6, BufFilePushCompressed, pcf),
-    BITMAP_RENDERER(".pcf.gz", 7, BufFilePushZIP, pcf),
-    BITMAP_RENDERER(".snf", 4, nullptr, snf),
-    BITMAP_RENDERER(".snf.Z", 6, BufFilePushCompressed, snf),
-    BITMAP_RENDERER(".snf.gz", 7, BufFilePushZIP, snf),
-    BITMAP_RENDERER(".bdf", 4, nullptr, bdf),
-    BITMAP_RENDERER(".bdf.Z", 6, BufFilePushCompressed, bdf),
-    BITMAP_RENDERER(".bdf.gz", 7, BufFilePushZIP, bdf),
-};
+FontRenderer renderers[kBitmapRendererCount];
 
 bool BitmapRegisterFontFileFunctions() {
   bool all = true;
-  for (auto &r : renderers) all = FontFileRegisterRenderer(&r) && all;
+  for (int i = 0; i < kBitmapRendererCount; i++) {
+    renderers[i] = rowOf(i);
+    all = FontFileRegisterRenderer(&renderers[i]) && all;
+  }
   return all;
 }
 

@@ -1,6 +1,6 @@
-// The nine bitmap renderers (PCF, SNF, BDF, each plain, ".Z" and ".gz") and
-// the entry that reads a bitmap font's information through its row's filter
-// and reader.
+// The nine bitmap renderers (PCF, SNF, BDF, each plain and in each
+// compressed form of the file table, fileio.h) and the entry that reads a
+// bitmap font's information through its row's filter and reader.
 #pragma once
 
 #include "fontfile/fileio.h"
@@ -10,7 +10,7 @@
 constexpr int kBitmapRendererCount = 9;
 extern FontRenderer renderers[kBitmapRendererCount];
 
-// Registers the nine rows in order.  False when a registration found no
+// Fills the nine rows and registers them in order.  False when a registration found no
 // memory: the files of that suffix would match no renderer, so a caller
 // that indexes fonts must not go on as if they were not there.
 bool BitmapRegisterFontFileFunctions();

@@ -110,13 +110,21 @@ BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
   return filtered;
 }
 
+const FileCompression kCompressions[kCompressionCount] = {
+    {".Z", BufFilePushCompressed},
+    {".gz", BufFilePushZIP},
+};
+
+const FileCompression *FileCompressionOf(const char *name) {
+  size_t len = std::strlen(name);
+  for (const FileCompression &c : kCompressions)
+    if (endsWith(name, len, c.suffix)) return &c;
+  return nullptr;
+}
+
 BufFile *FontFileOpen(const char *path) {
-  size_t len = std::strlen(path);
-  BufFilePushProc filter = nullptr;
-  if (len > 2 && endsWith(path, len, ".Z"))
-    filter = BufFilePushCompressed;
-  else if (len > 3 && endsWith(path, len, ".gz"))
-    filter = BufFilePushZIP;
+  const FileCompression *c = FileCompressionOf(path);
+  BufFilePushProc filter = c && std::strlen(path) > std::strlen(c->suffix) ? c->filter : nullptr;
   return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter, nullptr);
 }
 

@@ -32,6 +32,21 @@ struct FontFileRef {
 // belongs to the caller).
 typedef BufFile *(*BufFilePushProc)(BufFile *raw);
 
+// The compressed forms a font or encoding file may take, by the suffix its
+// name ends in, each with the filter its stream takes: the one table from
+// suffix to filter.  Font files' forms are preferred in this order after the
+// plain one (x.pcf, then x.pcf.Z, then x.pcf.gz); encoding files' in the
+// reverse order, before the plain one (x.enc.gz, x.enc.Z, x.enc).
+struct FileCompression {
+  const char *suffix;
+  BufFilePushProc filter;
+};
+constexpr int kCompressionCount = 2;
+extern const FileCompression kCompressions[kCompressionCount];
+// The compression whose suffix ends `name` (a name that is only the suffix
+// included); none for a plain name.
+const FileCompression *FileCompressionOf(const char *name);
+
 // Why a font file gave no stream or no information, recorded where that was
 // found out: by the open, the filter's push or the format's reader.
 enum class FontFileProblem : unsigned char {
@@ -51,8 +66,8 @@ struct FontFileFailure {
 // hold the data the filter expects; `failure`, unless none, then says which.
 BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
                         FontFileFailure *failure);
-// The same for a path, with the filter its ending calls for: LZW for ".Z",
-// gzip for ".gz" (a path that is nothing but the suffix gets none).
+// The same for a path, with the filter its ending calls for (a path that is
+// nothing but the suffix gets none).
 BufFile *FontFileOpen(const char *path);
 // Closes the whole stack, descriptor included.
 void FontFileClose(BufFile *f);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/fontstruct.h"
+#include "util/growarray.h"
 
 namespace {
 // BufFileRead and BufFileSkip take int counts: larger requests go in chunks
@@ -98,16 +99,13 @@ bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outO
     // chunk), and never beyond what was declared.
     // A block beyond the allocation ceiling is refused by FontRealloc.
     uint64_t whole = count < kFontAllocLimit ? count + 1 : uint64_t{kFontAllocLimit} + 1;
-    uint64_t next = capacity == 0 ? kFirstBlock : uint64_t{capacity} * 2;
-    if (next > whole) next = whole;
-    void *grown = FontRealloc(data.get(), static_cast<size_t>(next));
-    if (!grown) {
+    void *grown = data.get();
+    if (!GrowRoom(&grown, &capacity, capacity + 1, 1, kFirstBlock, static_cast<size_t>(whole))) {
       *outOfMemory = true;
       return false;
     }
     data.release();
     data.reset(static_cast<char *>(grown));
-    capacity = static_cast<size_t>(next);
     size_t want = capacity - 1 - static_cast<size_t>(done);
     if (!FontReaderRead(r, data.get() + done, want)) return false;
     done += want;
@@ -134,17 +132,7 @@ bool FontReaderEnterFrame(FontReader *r, uint64_t count, FontFrame *frame, bool 
 }
 
 bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size) {
-  if (need <= *capacity) return true;
-  size_t grown = *capacity < 16 ? 16 : *capacity;
-  while (grown < need) {
-    if (grown > SIZE_MAX / 2) return false;
-    grown *= 2;
-  }
-  void *p = FontReallocArray(*array, grown, size);
-  if (!p) return false;
-  *array = p;
-  *capacity = grown;
-  return true;
+  return GrowRoom(array, capacity, need, size);
 }
 
 namespace {

@@ -13,16 +13,11 @@
 
 namespace {
 
-const char *const encodingExtensions[] = {".gz", ".Z"};
-
-// 0 for ".gz", 1 for ".Z", -1 for neither.
+// The rank of a file's compression among encoding files: 0 for the most
+// preferred (the last of the compression table), -1 for a plain file.
 int compressionClass(const char *path) {
-  size_t length = std::strlen(path);
-  for (int i = 0; i < 2; i++) {
-    size_t n = std::strlen(encodingExtensions[i]);
-    if (length >= n && std::strcmp(path + length - n, encodingExtensions[i]) == 0) return i;
-  }
-  return -1;
+  const FileCompression *c = FileCompressionOf(path);
+  return c ? static_cast<int>(kCompressions + kCompressionCount - 1 - c) : -1;
 }
 
 // The path copies of the table: an entry may give up its file for a better
@@ -88,7 +83,7 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
     std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dirname);
     return false;
   }
-  DirectoryListing listing(dirname, reproducible);
+  DirectoryListing listing(dirname, settings.reproducible);
   if (!listing.isOpen()) return false;
   int filesRead = 0, namesDeclared = 0, filesIgnored = 0;
   enum class Outcome { Read, Ignored, OutOfMemory };
@@ -138,7 +133,7 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
     return !outOfMemory;
   });
   if (outOfMemory || !listed) std::fprintf(stderr, "%s: warning: out of memory.\n", progName);
-  if (verbose)
+  if (settings.verbose)
     std::fprintf(stderr, "%s: %s: encoding files read: %d, encodings declared: %d, files ignored: %d\n",
                  progName, dirname, filesRead, namesDeclared, filesIgnored);
   return true;

@@ -1,0 +1,15 @@
+#include "util/growarray.h"
+
+bool GrowRoom(void **block, size_t *room, size_t need, size_t itemSize, size_t first, size_t most) {
+  if (need <= *room) return true;
+  if (need > most) return false;
+  size_t grown = *room < first ? first : *room;
+  while (grown < need && grown <= SIZE_MAX / 2) grown *= 2;
+  if (grown < need) grown = need;
+  if (grown > most) grown = most;
+  void *p = FontReallocArray(*block, grown, itemSize);
+  if (!p) return false;
+  *block = p;
+  *room = grown;
+  return true;
+}
