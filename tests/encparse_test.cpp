@@ -81,11 +81,45 @@ std::vector<std::string> Lines(const std::string &text) {
 
 using L = std::vector<std::string>;
 
-TEST(EncodingHeader, NameAndAliasBeforeTheFirstMappingSection) {
-  EXPECT_EQ(NamesOf("STARTENCODING ISO8859-2\nALIAS latin2\nSTARTMAPPING unicode\n"
-                    "ALIAS hidden\nENDMAPPING\nENDENCODING\n"),
-            (Names{"ISO8859-2", "latin2"}));
-  EXPECT_EQ(NamesOf("STARTENCODING a\nENDENCODING\nALIAS hidden\n"), (Names{"a"}));
+// The names a header declares, or none for a file that is no encoding file.
+TEST(EncodingHeader, TheNamesOfEachHeader) {
+  const std::optional<Names> none;
+  const std::string n99(99, 'n'), n100(100, 'm'), n150(150, 'k');
+  const std::pair<std::string, std::optional<Names>> cases[] = {
+      // The name and the aliases before the first mapping section.
+      {"STARTENCODING ISO8859-2\nALIAS latin2\nSTARTMAPPING unicode\nALIAS hidden\nENDMAPPING\nENDENCODING\n",
+       Names{"ISO8859-2", "latin2"}},
+      {"STARTENCODING a\nENDENCODING\nALIAS hidden\n", Names{"a"}},
+      // STARTMAPPING ends the scan only when well formed.
+      {"STARTENCODING e\nSTARTMAPPING\nSTARTMAPPING 5\nENDENCODING x\nALIAS a\nSTARTMAPPING postscript 1 2\nALIAS b\n",
+       Names{"e", "a"}},
+      {"# c\r\n\r\nSTARTENCODING x-cr\r\nALIAS y\r\nSIZE 128\r\nSTARTMAPPING cmap\r\n", Names{"x-cr", "y"}},
+      // An asterisk is the only character consumed; the first meaningful
+      // line must be STARTENCODING itself.
+      {"STARTENCODING e\n*ALIAS star\n*#ALIAS no\n", Names{"e", "star"}},
+      {"*STARTENCODING e\n", none},
+      {"*STARTENCODING\n", none},
+      {"STARTENCODING e\nALIAS two words\nALIAS 9lives\nALIAS\nALIAS kept # note\nALIAS e\nALIAS kept\n",
+       Names{"e", "kept", "e", "kept"}},
+      // Names of 99 bytes fit, of 100 not.
+      {"STARTENCODING " + n99 + "\nALIAS " + n99 + "\n", Names{n99, n99}},
+      {"STARTENCODING e\nALIAS " + n100 + "\nALIAS " + n150 + "\nALIAS ok\n", Names{"e", "ok"}},
+      {"STARTENCODING " + n100 + "\n", none},
+      {"STARTENCODING only", Names{"only"}},
+      {"STARTENCODING e\nALIAS last", Names{"e", "last"}},
+      {"", none},
+      {"\n\n# only comments\n", none},
+      {"STARTENCODING\n", none},
+      {"STARTENCODING 8bit\n", none},
+      {"STARTENCODING a b\n", none},
+      {"ALIAS x\nSTARTENCODING y\n", none},
+      {"3\nx.enc x\n", none},
+      {"STARTFONT 2.1\nFONT -misc-fixed\n", none},
+      {std::string("\1fcp\x0e\0\0\0", 8), none},
+      {std::string("\x1f\x8b\x08\0", 4), none},
+      {"STARTENCODING x y z\n", none},
+  };
+  for (const auto &[text, names] : cases) EXPECT_EQ(NamesOf(text), names) << text;
 }
 
 TEST(EncodingHeader, KeywordsIgnoreCaseNamesKeepIt) {
@@ -94,32 +128,6 @@ TEST(EncodingHeader, KeywordsIgnoreCaseNamesKeepIt) {
   EXPECT_EQ(p->names, (Names{"Koi8-R", "KOI8r"}));
   EXPECT_EQ(p->size, 94);
   EXPECT_EQ(p->rowSize, 94);
-}
-
-TEST(EncodingHeader, CarriageReturnLineEndsReadLikePlainOnes) {
-  EXPECT_EQ(NamesOf("# c\r\n\r\nSTARTENCODING x-cr\r\nALIAS y\r\nSIZE 128\r\nSTARTMAPPING cmap\r\n"),
-            (Names{"x-cr", "y"}));
-}
-
-TEST(EncodingHeader, NotAnEncodingFile) {
-  for (const std::string &text : std::vector<std::string>{
-           "", "\n\n# only comments\n", "STARTENCODING\n", "STARTENCODING 8bit\n",
-        "STARTENCODING a b\n", "ALIAS x\nSTARTENCODING y\n", "3\nx.enc x\n",
-        "STARTFONT 2.1\nFONT -misc-fixed\n", std::string("\1fcp\x0e\0\0\0", 8),
-        std::string("\x1f\x8b\x08\0", 4), "*STARTENCODING\n", "STARTENCODING x y z\n"})
-    EXPECT_FALSE(Parse(text)) << text;
-}
-
-TEST(EncodingHeader, AnAsteriskIsTheOnlyCharacterConsumed) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\n*ALIAS star\n*#ALIAS no\n"), (Names{"e", "star"}));
-  // The first meaningful line must be STARTENCODING itself: "*" makes it bad.
-  EXPECT_FALSE(Parse("*STARTENCODING e\n"));
-}
-
-TEST(EncodingHeader, MalformedAliasLinesAreIgnored) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS two words\nALIAS 9lives\nALIAS\nALIAS kept # note\n"
-                    "ALIAS e\nALIAS kept\n"),
-            (Names{"e", "kept", "e", "kept"}));
 }
 
 TEST(EncodingHeader, TwentyAliasesAreKept) {
@@ -132,12 +140,7 @@ TEST(EncodingHeader, TwentyAliasesAreKept) {
   EXPECT_EQ(NamesOf(text), expected);
 }
 
-TEST(EncodingHeader, NamesOf99BytesFitButNot100) {
-  std::string n99(99, 'n'), n100(100, 'm'), n150(150, 'k');
-  EXPECT_EQ(NamesOf("STARTENCODING " + n99 + "\nALIAS " + n99 + "\n"), (Names{n99, n99}));
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS " + n100 + "\nALIAS " + n150 + "\nALIAS ok\n"),
-            (Names{"e", "ok"}));
-  EXPECT_FALSE(Parse("STARTENCODING " + n100 + "\n"));
+TEST(EncodingHeader, TheHundredthByteOfAWordStartsTheNextToken) {
   // The 100th byte is read again as the start of the next token.
   std::string line = "ALIAS " + std::string(99, 'a') + "7 8\n";
   BufFile *f = MemBufOpen(line.data(), line.size());
@@ -147,9 +150,7 @@ TEST(EncodingHeader, NamesOf99BytesFitButNot100) {
   EXPECT_EQ(number_value, 7u);
 }
 
-TEST(EncodingHeader, LastLineWithoutNewline) {
-  EXPECT_EQ(NamesOf("STARTENCODING only"), (Names{"only"}));
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS last"), (Names{"e", "last"}));
+TEST(EncodingHeader, ALastSizeLineWithoutNewline) {
   auto p = Parse("STARTENCODING e\nSIZE 300");
   ASSERT_TRUE(p);
   EXPECT_EQ(p->size, 256);  // "SIZE x" cut short by the end is not a SIZE line
@@ -249,12 +250,6 @@ TEST(EncodingLines, NulBytes) {
   EXPECT_EQ(Lines("1 2\0\0\n3 4\n"s), (L{"-2", "4:3,4", "-1"}));
   EXPECT_EQ(Lines("ALIAS \0a\nALIAS b\n"s), (L{"-2", "9:b", "-1"}));
   EXPECT_EQ(Lines("  \0ALIAS b\n"s), (L{"-2", "9:b", "-1"}));
-}
-
-TEST(EncodingHeader, StartMappingEndsTheScanOnlyWhenWellFormed) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\nSTARTMAPPING\nSTARTMAPPING 5\nENDENCODING x\nALIAS a\n"
-                    "STARTMAPPING postscript 1 2\nALIAS b\n"),
-            (Names{"e", "a"}));
 }
 
 TEST(EncodingHeader, EveryAllocationFailureGivesNoneAndLeaksNothing) {

@@ -206,32 +206,3 @@ std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed
   }
   return std::move(d.bytes);
 }
-
-std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
-                                  const std::string &data) {
-  std::string problems;
-  auto expect = [&](bool ok, const std::string &what) {
-    if (!ok) problems += what + "; ";
-  };
-  auto byteAt = [&](size_t i) { return static_cast<int>(static_cast<unsigned char>(data[i])); };
-  BufFile *f = push(MemBufOpen(packed.data(), packed.size()));
-  if (!f) return "push failed";
-  expect(BufFileSkip(f, 0) == 0, "skip of 0");
-  expect(BufFileGetByte(f) == byteAt(0), "byte 0");
-  expect(BufFileSkip(f, 40000) == 40000, "skip of 40000");
-  expect(BufFileGetByte(f) == byteAt(40001), "byte after the first skip");
-  const int across = BUFFILESIZE * 3 - 1;
-  expect(BufFileSkip(f, across) == across, "skip across three buffers");
-  size_t at = 40002 + static_cast<size_t>(across);
-  expect(BufFileGetByte(f) == byteAt(at), "byte after the second skip");
-  int rest = static_cast<int>(data.size() - at - 1);
-  expect(BufFileSkip(f, rest) == rest, "skip to the exact end");
-  expect(BufFileGetByte(f) == -1, "end after the last skip");
-  BufFileClose(f, 1);
-  f = push(MemBufOpen(packed.data(), packed.size()));
-  if (!f) return problems + "second push failed";
-  expect(BufFileSkip(f, static_cast<int>(data.size()) + 1) == -1, "skip past the end");
-  expect(BufFileGetByte(f) == -1, "end after a skip past the end");
-  BufFileClose(f, 1);
-  return problems;
-}

@@ -64,9 +64,3 @@ struct FilterDelivery {
 };
 FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
                               int block, size_t limit = SIZE_MAX);
-// Gets and skips across many fills of the filter that `push` makes over
-// `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip
-// of 0, skips within and across buffers, a skip to the exact end and one past
-// it.  Empty when every result is right, else what went wrong.
-std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
-                                  const std::string &data);
