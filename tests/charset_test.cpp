@@ -1,4 +1,5 @@
-// The built-in charsets and the coverage rule.
+// The built-in charsets, the coverage rule, and the charsets of a run from
+// the -e directories.
 #include <set>
 #include <string>
 #include <vector>
@@ -6,6 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "fontenc/charset.h"
+#include "tests/support/compressed.h"
+#include "tests/support/streamtest.h"
+#include "tests/support/tempdir.h"
+#include "tool/charsets.h"
+#include "tool/driver.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -111,6 +117,105 @@ TEST(CharsetCovered, TheRulesAndWhereTheyStop) {
     EXPECT_EQ(CharsetCovered(cs, Face::hasGlyph, &face), c.covered) << c.what;
     EXPECT_EQ(face.asked, c.asked) << c.what;
   }
+}
+
+std::string Encoding(const std::string &name, const std::string &mapping,
+                     const std::string &head = "") {
+  return "STARTENCODING " + name + "\n" + head + mapping + "ENDENCODING\n";
+}
+std::string Unicode(const std::string &lines) {
+  return "STARTMAPPING unicode\n" + lines + "ENDMAPPING\n";
+}
+
+// The index of the -e directories, as a run builds it, released at the end.
+struct Index {
+  EncodingTable table{};
+  ~Index() {
+    for (EncodingEntry *&bucket : table.buckets)
+      while (EncodingEntry *e = bucket) {
+        bucket = e->next;
+        FontFree(e->name);
+        FontFree(e);
+      }
+  }
+};
+
+// name: size, characters as hex ("foo-bar:256:41,42").
+Strings Describe(const CharsetList &list, size_t from) {
+  Strings out;
+  for (size_t i = from; i < list.count; i++) {
+    const Charset &c = *list.items[i];
+    std::string s = std::string(c.name) + ":" + std::to_string(c.size) + ":";
+    char buf[16];
+    for (size_t k = 0; k < c.count; k++) {
+      std::snprintf(buf, sizeof buf, k ? ",%x" : "%x", c.chars[k]);
+      s += buf;
+    }
+    out.push_back(s);
+  }
+  return out;
+}
+
+TEST(RunCharsets, BuiltinsThenTheEncodingsOfTheDirectories) {
+  if (std::string why = MissingPrograms({"gzip", "compress"}); !why.empty()) GTEST_SKIP() << why;
+  TempDir one, two;
+  WriteFile(one / "jis.enc", Encoding("JISX0208.1983-0", Unicode("0x2121 0x3000\n0x2122 0x3001\n"),
+                                      "ALIAS jis-alias\nSIZE 0x7f 0x7f\n"));
+  WriteFile(one / "g.enc", Encoding("Gz-1", Unicode("0x41 0x41\n")));
+  ASSERT_TRUE(CompressFile("gzip", one / "g.enc", one / "g.enc.gz"));
+  WriteFile(one / "g.enc", Encoding("Gz-1", Unicode("0x42 0x42\n")));  // the .gz holds the name
+  WriteFile(one / "foo.enc", Encoding("Foo-Bar", Unicode("0x42 0x42\n")));
+  WriteFile(one / "FOO.enc", Encoding("FOO-BAR", Unicode("0x43 0x43\n")));  // first in byte order
+  WriteFile(one / "z.enc", Encoding("zz-1", Unicode("0x20 0x21 0x5a\n")));
+  ASSERT_TRUE(CompressFile("compress", one / "z.enc", one / "z.enc.Z"));
+  WriteFile(one / "z.enc", "");
+  // Left out: a built-in name in other case, no unicode section, nothing
+  // mapped but controls, names that cannot end a font name.
+  WriteFile(one / "koi.enc", Encoding("KOI8-R", Unicode("0x41 0x41\n")));
+  WriteFile(one / "cmap.enc", Encoding("cmap-only", "STARTMAPPING cmap 3 1\n0x41 0x41\nENDMAPPING\n"));
+  WriteFile(one / "ctl.enc", Encoding("controls-0", Unicode("0 0x1f 0\n")));
+  for (const char *bad : {"nodash", "a-b-c", "-x", "x-", "x-*"})
+    WriteFile(one / (std::string(bad) + ".enc"), Encoding(bad, Unicode("0x41 0x41\n")));
+  // The second directory: a name the first holds as an alias, a name it
+  // holds as its own, and one of its own.
+  WriteFile(two / "alias.enc", Encoding("jis-alias", Unicode("0x41 0x41\n")));
+  WriteFile(two / "zz.enc", Encoding("zz-1", Unicode("0x41 0x41\n")));
+  WriteFile(two / "late.enc", Encoding("late-1", Unicode("0x7f 0x104\n0x80 0x105\n"), "SIZE 0x80\n"));
+
+  Index index;
+  ASSERT_TRUE(LoadEncodings(&index.table, one.path().c_str(), 1));
+  ASSERT_TRUE(LoadEncodings(&index.table, two.path().c_str(), 2));
+  CharsetList list;
+  ASSERT_TRUE(LoadRunCharsets(&index.table, &list));
+  size_t builtins;
+  const Charset *builtin = BuiltinCharsets(&builtins);
+  ASSERT_GE(list.count, builtins);
+  for (size_t i = 0; i < builtins; i++) EXPECT_EQ(list.items[i], &builtin[i]);
+  EXPECT_EQ(Describe(list, builtins),
+            (Strings{"foo-bar:256:43", "gz-1:256:41", "jisx0208.1983-0:16129:3000,3001", "late-1:128:104",
+                     "zz-1:256:5a,5b"}));
+}
+
+TEST(RunCharsets, EveryAllocationFailureIsAResult) {
+  TempDir dir;
+  WriteFile(dir / "a.enc", Encoding("a-1", Unicode("0x41 0x41\n"), "ALIAS a-2\n"));
+  WriteFile(dir / "b.enc", Encoding("b-1", Unicode("0x42 0x42\n")));
+  Index index;
+  ASSERT_TRUE(LoadEncodings(&index.table, dir.path().c_str(), 1));
+  CharsetList list;
+  FontAllocFailAt(0);
+  ASSERT_TRUE(LoadRunCharsets(&index.table, &list));
+  long made = FontAllocCount();
+  size_t count = list.count;
+  for (long n = 1; n <= made; n++) {
+    FontAllocFailAt(n);
+    bool loaded = LoadRunCharsets(&index.table, &list);
+    FontAllocFailAt(0);
+    EXPECT_FALSE(loaded) << n;  // never a shorter list
+    EXPECT_EQ(list.count, 0u) << n;
+  }
+  ASSERT_TRUE(LoadRunCharsets(&index.table, &list));
+  EXPECT_EQ(list.count, count);
 }
 
 }  // namespace
