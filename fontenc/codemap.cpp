@@ -143,7 +143,10 @@ bool CodeMap::characters(uint32_t size, uint32_t rowSize, FontPtr<uint32_t> *cha
   setBits(b, 0x007f, 0x009f, false);
   setBits(b, 0xd800, 0xdfff, false);
   size_t found = 0;
-  for (size_t w = 0; w < kBitmapWords; w++) found += static_cast<size_t>(__builtin_popcountll(b[w]));
+  // Counted a bit at a time: the popcount builtin is a call into libgcc
+  // without a target flag, and the tool links no run-time beyond the C one.
+  for (size_t w = 0; w < kBitmapWords; w++)
+    for (uint64_t word = b[w]; word; word &= word - 1) found++;
   FontPtr<uint32_t> list(FontAllocN<uint32_t>(found));
   if (!list) return false;
   size_t i = 0;

@@ -1,4 +1,5 @@
-// The header scan of encoding files.
+// The header scan of encoding files, and the reading of their Unicode
+// mapping sections (ReadEncodingUnicodeMap, at the end).
 //
 // Reading works a line at a time, through the bounded reader.  gettoken
 // reads one token and hands back the character that ended it (the
@@ -357,7 +358,10 @@ EncodingMapResult ReadEncodingUnicodeMap(BufFile *f, EncodingUnicodeMap *out) {
 
   CodeMap map;
   uint32_t size = 256, rowSize = 0;
-  bool inUnicode = false;  // inside a STARTMAPPING unicode section
+  // Mapping lines count only inside a unicode section: elsewhere (before
+  // the first section, between sections, in a cmap or postscript section)
+  // their codes mean something else or nothing.
+  bool inUnicode = false;
   bool ok = true;
   for (;;) {
     int line = nextLine(&reader);
