@@ -20,7 +20,7 @@
 #include <cstring>
 #include <zlib.h>
 
-#include "fontfile/deflateengine.h"
+#include "fontfile/deflatedecode.h"
 #include "fontfile/fontreader.h"
 #include "util/miscutil.h"
 
@@ -131,6 +131,14 @@ static void freeState(GzipFilterState *x) {
   FontFree(x);
 }
 
+bool GzipDecodesWholeMembers() {
+#ifdef LORVANE_WHOLE_MEMBERS
+  return true;
+#else
+  return false;
+#endif
+}
+
 BufFile *BufFilePushZIP(BufFile *source) {
   // The header first: data that is not gzip costs no allocation.
   FontReader reader;
@@ -183,8 +191,12 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   const unsigned char *t = x->held + x->heldSize - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   if (size > kFontAllocLimit || size / kMaxDeflateRatio > x->heldSize) return false;
-  x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
-  return x->whole != nullptr;
+  // The decoder takes only members that zlib would deliver to the same
+  // bytes and end (DeflateDecodeStrict).
+  FontPtr<unsigned char> out(static_cast<unsigned char *>(FontAlloc(size > 0 ? size : 1)));
+  if (!out || !DeflateDecodeStrict(x->held, x->heldSize, out.get(), size, produced)) return false;
+  x->whole = out.release();
+  return true;
 }
 
 // When it streams, inflate takes the bytes held for the whole way first,
@@ -198,7 +210,7 @@ int BufZipFileFill(BufFile *f) {
   if (!x->decided) {
     x->decided = true;
     size_t n;
-    if (DeflateEngineAvailable() && decodeWhole(x, &n)) {
+    if (GzipDecodesWholeMembers() && decodeWhole(x, &n)) {
       x->status = Z_STREAM_END;
       return BufFileDeliver(f, x->whole, static_cast<int>(n));
     }
