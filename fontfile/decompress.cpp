@@ -399,16 +399,16 @@ void startData(LzwFilterState *s) {
 
 }  // namespace
 
-BufFile *BufFilePushCompressed(BufFile *source) {
+BufFile *BufFilePushCompressed(BufFile *source, bool *outOfMemory) {
   FontReader reader;
   FontReaderInit(&reader, source);
   unsigned char header[sizeof magic_header + 1];
   if (!FontReaderRead(&reader, header, sizeof header) ||
       std::memcmp(header, magic_header, sizeof magic_header) != 0)
-    return nullptr;
+    return BufFilePushRefused(outOfMemory, false);
   int flags = header[sizeof magic_header];
   int maxBits = flags & kBitMask;
-  if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return nullptr;
+  if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return BufFilePushRefused(outOfMemory, false);
   int maxMaxCode = 1 << maxBits;
 
   // One block: the record, the tables (one entry per code) and the window.
@@ -417,7 +417,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   size_t windowOffset = suffixOffset + static_cast<size_t>(maxMaxCode);
   size_t blockSize = windowOffset + kWindowSize + kCopyBlock;
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
-  if (!block) return nullptr;
+  if (!block) return BufFilePushRefused(outOfMemory, true);
   LzwFilterState *s = block.get();
   // Nothing of the block is cleared, so that a stream costs what it uses
   // and not the 670 KiB of 16-bit tables: every field of the record is set
@@ -440,7 +440,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   BufFile *f = BufFileCreate(s, BufCompressedFill, BufCompressedSkip, BufCompressedClose);
   if (!f) {
     s->groupFrame.~FontFrame();
-    return nullptr;
+    return BufFilePushRefused(outOfMemory, true);
   }
   block.release();
   return f;

@@ -27,11 +27,6 @@ struct FontFileRef {
   FontFileKind kind;
 };
 
-// A filter's push: the filtered stream over `raw`, or none when `raw` does
-// not begin as the filter's data or memory is short (`raw` then still
-// belongs to the caller).
-typedef BufFile *(*BufFilePushProc)(BufFile *raw);
-
 // Why a font file gave no stream or no information, recorded where that was
 // found out: by the open, the filter's push or the format's reader.
 enum class FontFileProblem : unsigned char {

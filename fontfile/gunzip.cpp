@@ -106,7 +106,8 @@ int BufZipFileClose(BufFile *f, int doClose);
 
 }  // namespace
 
-// A state ready for a member; none when memory is short.
+// A state ready for a member; none when memory is short (inflate's set-up
+// fails for nothing else).
 static GzipFilterState *newState() {
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
@@ -139,18 +140,18 @@ bool GzipDecodesWholeMembers() {
 #endif
 }
 
-BufFile *BufFilePushZIP(BufFile *source) {
+BufFile *BufFilePushZIP(BufFile *source, bool *outOfMemory) {
   // The header first: data that is not gzip costs no allocation.
   FontReader reader;
   FontReaderInit(&reader, source);
-  if (!readHeader(&reader)) return nullptr;
+  if (!readHeader(&reader)) return BufFilePushRefused(outOfMemory, false);
   GzipFilterState *x = newState();
-  if (!x) return nullptr;
+  if (!x) return BufFilePushRefused(outOfMemory, true);
   x->source = reader;
   BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
     freeState(x);
-    return nullptr;
+    return BufFilePushRefused(outOfMemory, true);
   }
   return f;
 }
