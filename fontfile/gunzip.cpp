@@ -79,10 +79,8 @@ struct GzipFilterState {
 voidpf zlibAlloc(voidpf, uInt items, uInt size) { return FontAllocArray(items, size); }
 void zlibFree(voidpf, voidpf p) { FontFree(p); }
 
-// Reads and passes over a member header; true when it is valid, the source
-// then on the first byte of the deflate data.  The optional fields are
-// taken through the buffer rather than skipped, so that a header cut short
-// is noticed (a plain file's seek would pass its end without complaint).
+// Reads and passes over a member header; true when it is valid and whole,
+// the source then on the first byte of the deflate data.
 bool readHeader(FontReader *r) {
   unsigned char fixed[kFixedHeaderSize];
   if (!FontReaderRead(r, fixed, sizeof fixed)) return false;
@@ -91,12 +89,12 @@ bool readHeader(FontReader *r) {
   if (flags & kFlagReserved) return false;
   if (flags & kFlagExtra) {
     uint16_t length = FontReaderGet16(r, false);
-    if (r->ended || !FontReaderPassOver(r, length)) return false;
+    if (r->ended || !FontReaderSkip(r, length)) return false;
   }
   if ((flags & kFlagName) && !FontReaderSkipPast(r, 0)) return false;
   if ((flags & kFlagComment) && !FontReaderSkipPast(r, 0)) return false;
   // The header checksum is passed over, not verified.
-  if ((flags & kFlagHeaderCrc) && !FontReaderPassOver(r, 2)) return false;
+  if ((flags & kFlagHeaderCrc) && !FontReaderSkip(r, 2)) return false;
   return true;
 }
 
