@@ -33,11 +33,6 @@ struct FontFileRef {
   FontFileKind kind;
 };
 
-// A filter's push: the filtered stream over `raw`, or none when `raw` does
-// not begin as the filter's data or memory is short (`raw` then still
-// belongs to the caller).
-typedef BufFile *(*BufFilePushProc)(BufFile *raw);
-
 // The compressed forms a font or encoding file may take, by the suffix its
 // name ends in, each with the filter its stream takes: the one table from
 // suffix to filter.  Font files' forms are preferred in this order after the
@@ -73,7 +68,8 @@ struct FontFileFailure {
 BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
                         FontFileFailure *failure);
 // The same for a path, with the filter its ending calls for (a path that is
-// nothing but the suffix gets none).
-BufFile *FontFileOpen(const char *path);
+// nothing but the suffix gets none).  On failure `failure`, unless none,
+// says why.
+BufFile *FontFileOpen(const char *path, FontFileFailure *failure = nullptr);
 // Closes the whole stack, descriptor included.
 void FontFileClose(BufFile *f);

@@ -30,21 +30,9 @@ bool FontReaderSkipPast(FontReader *r, unsigned char byte) {
   }
 }
 
-bool FontReaderPassOver(FontReader *r, uint64_t count) {
-  while (count > 0) {
-    const unsigned char *bytes;
-    size_t held = FontReaderAhead(r, &bytes);
-    if (held == 0) return false;
-    size_t take = count < held ? static_cast<size_t>(count) : held;
-    FontReaderConsume(r, take);
-    count -= take;
-  }
-  return true;
-}
-
 uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
-  unsigned char b[4] = {};
-  for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));
+  unsigned char b[4];
+  FontReaderRead(r, b, static_cast<size_t>(size));  // zeros past the end
   return size == 4 ? FontLoad32(b, msbFirst) : FontLoad16(b, msbFirst);
 }
 
@@ -69,23 +57,17 @@ bool FontReaderSkip(FontReader *r, uint64_t count) {
   r->position += count;
   while (count > 0) {
     int want = static_cast<int>(count < kChunk ? count : kChunk);
-    bool more = count > static_cast<uint64_t>(want);
-    // A skip past the end of a plain file succeeds.  Before passing over
-    // another chunk, take this chunk's last byte to prove the data reached
-    // it, so that a length of 2^64 ends at the end of the data instead of
-    // spinning through billions of chunks.
-    if (BufFileSkip(r->file, more ? want - 1 : want) < 0 || (more && BufFileGetByte(r->file) < 0)) {
+    // A plain file's seek passes its end without complaint: each chunk's
+    // last byte is taken to prove the data reached it, which also ends a
+    // length of 2^64 at the end of the data instead of spinning through
+    // billions of chunks.
+    if (BufFileSkip(r->file, want - 1) < 0 || BufFileGetByte(r->file) < 0) {
       r->ended = true;
       return false;
     }
     count -= static_cast<uint64_t>(want);
   }
   return true;
-}
-
-bool FontReaderSkipTo(FontReader *r, uint64_t offset) {
-  if (offset < r->position) return false;
-  return FontReaderSkip(r, offset - r->position);
 }
 
 bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory) {

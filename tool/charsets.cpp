@@ -61,11 +61,12 @@ enum class Outcome { Kept, PassedOver, OutOfMemory };
 // Reads `file`, one of whose names is held by one of `entries`.
 Outcome readFile(const char *file, const EncodingEntry *const *entries, size_t count,
                  FoundList *found) {
-  // The open, and the stream beneath the parser, tell a refused request only
-  // as a file that cannot be opened or data that ends early.
+  FontFileFailure failure{FontFileProblem::None, 0};
+  BufFile *f = FontFileOpen(file, &failure);
+  if (!f) return failure.problem == FontFileProblem::NoMemory ? Outcome::OutOfMemory : Outcome::PassedOver;
+  // A filter's fill tells a refused request to the parser beneath only as
+  // data that ends early.
   long refused = FontAllocRefusals();
-  BufFile *f = FontFileOpen(file);
-  if (!f) return FontAllocRefusals() != refused ? Outcome::OutOfMemory : Outcome::PassedOver;
   EncodingUnicodeMap map;
   EncodingMapResult result = ReadEncodingUnicodeMap(f, &map);
   FontFileClose(f);

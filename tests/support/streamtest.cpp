@@ -153,12 +153,12 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
   return delivered;
 }
 
-void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
+void FuzzFilter(const uint8_t *data, size_t size, BufFilePushProc push) {
   if (size < 5) return;
   int chunk = data[0] < 128 ? BUFFILESIZE : data[0] - 127;
   BufFile *src = MemBufOpen(data + 5, size - 5, chunk);
   if (!src) return;
-  BufFile *f = push(src);
+  BufFile *f = push(src, nullptr);
   if (!f) {
     BufFileClose(src, 1);
     return;
@@ -167,12 +167,12 @@ void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
   BufFileClose(f, 1);
 }
 
-FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+FilterDelivery DeliverThrough(BufFilePushProc push, const std::string &file, int chunk,
                               int block, size_t limit) {
   FilterDelivery d;
   BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
   if (!src) std::abort();
-  BufFile *f = push(src);
+  BufFile *f = push(src, nullptr);
   d.pushed = f != nullptr;
   if (!f) {
     BufFileClose(src, 1);
@@ -196,7 +196,7 @@ FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &fi
   return d;
 }
 
-std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed, bool *pushed,
+std::string DecodeThrough(BufFilePushProc push, const std::string &packed, bool *pushed,
                           int chunk, int block) {
   FilterDelivery d = DeliverThrough(push, packed, chunk, block);
   if (pushed) *pushed = d.pushed;
