@@ -178,7 +178,12 @@ bool faceHasGlyph(void *context, uint32_t c) {
 bool addEncodings(FileScan *scan, FT_Face face, const char *file, bool symbol, XlfdName *name,
                   const Overrides &overrides) {
   if (symbol) return addName(scan, file, name, "adobe-fontspecific", overrides);
+  // FreeType makes a Unicode map from the glyph names of a face that has
+  // none; one that maps no character is no map.
+  FT_UInt glyph = 0;
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) return true;
+  FT_Get_First_Char(face, &glyph);
+  if (glyph == 0) return true;
   if (!addName(scan, file, name, "iso10646-1", overrides)) return false;
   for (size_t i = 0; i < scan->charsets->count; i++) {
     const Charset &charset = *scan->charsets->items[i];

@@ -64,7 +64,8 @@ static_assert(kXlfdNameMax <= 1024);
 enum class NameCoding { Utf16BE, MacRoman };
 enum class NameText { Ok, Absent, OutOfMemory };
 // Decodes a name record of `length` bytes into ISO 8859-1 text at out (at
-// most kFamilyMax bytes and a NUL).  Absent: the record is bad UTF-16 (an odd
+// most kFamilyMax bytes and a NUL; a NUL in the record ends the text there,
+// as it ends a C string).  Absent: the record is bad UTF-16 (an odd
 // length, a lone surrogate), holds a character outside ISO 8859-1, or is
 // longer than a field may hold.
 NameText DecodeNameRecord(const unsigned char *bytes, size_t length, NameCoding coding, char *out);

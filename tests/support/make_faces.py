@@ -26,6 +26,7 @@ Each SPEC is a JSON object describing one file, written as DIR/<file>:
   fixed         post isFixedPitch; "overhang": a glyph reaching left of 0
   strikes       .otb: pixel sizes (default [16]); "bdf": a BDF table, a list of
                 [ppem, {PROPERTY: value}] (string or integer values)
+  format        "ttf", "otf" or "otb": the format whatever the suffix says
   type1         .pfa/.pfb: {"FamilyName", "FullName", "Weight", "Notice",
                 "ItalicAngle", "isFixedPitch", "Encoding": "standard" or
                 "custom"}
@@ -80,7 +81,7 @@ def glyph_plan(spec):
     if spec.get("glyphs") == "distinct":
         cmap = {c: glyph_name(c) for c in points}
     else:
-        cmap = {c: "g" for c in points}
+        cmap = {c: "shape" for c in points}  # a name that means no character
     order = [".notdef"] + sorted(set(cmap.values()))
     return order, cmap
 
@@ -334,7 +335,7 @@ def write_type1(path, spec):
 
 
 def build(spec):
-    suffix = spec.get("file", ".ttf").lower()[-4:]
+    suffix = "." + spec["format"] if "format" in spec else spec.get("file", ".ttf").lower()[-4:]
     if suffix == ".otb":
         return bitmap_font(spec)
     return sfnt_font(spec, cff=suffix in (".otf", ".otc"))
