@@ -27,6 +27,8 @@ Each SPEC is a JSON object describing one file, written as DIR/<file>:
   strikes       .otb: pixel sizes (default [16]); "bdf": a BDF table, a list of
                 [ppem, {PROPERTY: value}] (string or integer values)
   format        "ttf", "otf" or "otb": the format whatever the suffix says
+  from          a font file already written in DIR: copied with this spec's
+                "names" and "weight" (for large fonts made once)
   type1         .pfa/.pfb: {"FamilyName", "FullName", "Weight", "Notice",
                 "ItalicAngle", "isFixedPitch", "Encoding": "standard" or
                 "custom"}
@@ -341,17 +343,32 @@ def build(spec):
     return sfnt_font(spec, cff=suffix in (".otf", ".otc"))
 
 
+def renamed(directory, spec):
+    """A copy of the font DIR/<from> with the spec's names and weight: the
+    other tables are taken as they lie, so that large fonts are made once."""
+    font = TTFont(directory + "/" + spec["from"], lazy=True)
+    if "names" in spec:
+        font["name"] = name_table(spec)
+    if "weight" in spec:
+        font["OS/2"].usWeightClass = spec["weight"]
+    return font
+
+
 def write(directory, spec):
     path = directory + "/" + spec["file"]
     suffix = spec["file"].lower()[-4:]
+
+    def face(s):
+        return renamed(directory, s) if "from" in s else build(dict(s, file=spec["file"]))
+
     if suffix in (".pfa", ".pfb"):
         write_type1(path, spec)
     elif suffix in (".ttc", ".otc"):
         collection = TTCollection()
-        collection.fonts = [build(dict(face, file=spec["file"])) for face in spec["faces"]]
-        collection.save(path)
+        collection.fonts = [face(f) for f in spec["faces"]]
+        collection.save(path, shareTables=True)
     else:
-        build(spec).save(path)
+        face(spec).save(path)
 
 
 def main():
