@@ -159,6 +159,11 @@ const std::vector<FaceCase> &Cases() {
         // whose characters are all there.
         {"a Latin-1 face covers ascii-0 and iso8859-1", R"({"file":"c1.ttf","chars":["latin_1"]})",
          {"c1.ttf " + kPlain}, kLatin1},
+        {"a Windows Latin 1 face covers the encodings whose characters it all has",
+         R"({"file":"c5.ttf","chars":["cp1252"]})", {"c5.ttf " + kPlain},
+         {"ascii-0", "iso10646-1", "iso8859-1", "iso8859-15", "microsoft-cp1252"}},
+        {"a KOI8-R face does not cover the Cyrillic encodings with letters it lacks",
+         R"({"file":"c6.otf","chars":["koi8_r"]})", {"c6.otf " + kPlain}, {"ascii-0", "iso10646-1", "koi8-r"}},
         {"one character missing loses the encoding", R"({"file":"c2.ttf","chars":[[32,125]]})",
          {"c2.ttf " + kPlain}, {"iso10646-1"}},
         {"a face with only a Macintosh map covers nothing", R"({"file":"c3.ttf","cmap":"none"})",
@@ -226,9 +231,40 @@ const std::vector<FaceCase> &Cases() {
   return cases;
 }
 
+// Which files a --scalable run opens, by their names.
+TEST(FaceFiles, KindBySuffixIgnoringCase) {
+  const std::pair<const char *, FaceFileKind> cases[] = {
+      {"a.ttf", FaceFileKind::Outline},   {"B.TTC", FaceFileKind::Outline},
+      {"c.Otf", FaceFileKind::Outline},   {"d.otc", FaceFileKind::Outline},
+      {"e.pfa", FaceFileKind::Outline},   {"f.PFB", FaceFileKind::Outline},
+      {"g.otb", FaceFileKind::BitmapOnly}, {"h.OTB", FaceFileKind::BitmapOnly},
+      {"i.ttf.gz", FaceFileKind::Other},  {"j.pcf", FaceFileKind::Other},
+      {"ttf", FaceFileKind::Other},       {"k.afm", FaceFileKind::Other},
+  };
+  for (auto [name, kind] : cases) EXPECT_EQ(FaceFileKindOf(name), kind) << name;
+}
+
+// A build without FreeType reads no face and says why.
+TEST(FaceFiles, WithoutFreeTypeNothingIsRead) {
+  FaceLibrary *library = FaceLibraryOpen();
+  EXPECT_EQ(library != nullptr, FacesSupported());
+  FaceLibraryClose(library);
+  if (FacesSupported()) return;
+  FaceEntries entries;
+  FaceReason reason;
+  EXPECT_EQ(FaceFileEntries(nullptr, "/nonexistent/a.ttf", "a.ttf", FaceFileKind::Outline,
+                            BuiltinFaceCharsets(), &entries, &reason),
+            FaceResult::LeftOut);
+  EXPECT_STREQ(FaceReasonText(reason), "this lorvane was built without FreeType");
+}
+
 class Faces : public testing::Test {
  protected:
+  void SetUp() override {
+    if (!FacesSupported()) GTEST_SKIP() << "built without FreeType";
+  }
   static void SetUpTestSuite() {
+    if (!FacesSupported()) return;
     dir_ = new TempDir;
     std::vector<std::string> specs;
     for (const FaceCase &c : Cases()) specs.push_back(c.spec);
