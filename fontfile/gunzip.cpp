@@ -9,11 +9,11 @@
 //   - streaming: zlib's raw inflate (no zlib framing, no checksum) decodes
 //     on demand, one output buffer at a time, from the start of the body.
 // Every member that the whole way cannot take, or whose decoding it cannot
-// vouch for, is streamed: a build without the whole way, a trailer length
-// that the compressed bytes could not produce or that exceeds the
-// allocation limit, corrupt or cut data, another member or other bytes
-// where the trailer should be, a stream that decoders read differently, or
-// no memory.
+// vouch for, is streamed: a build without the whole way, a file or a
+// trailer length past the whole way's budget (below), a trailer length
+// that the compressed bytes could not produce, corrupt or cut data, another
+// member or other bytes where the trailer should be, a stream that
+// decoders read differently, or no memory.
 // Only the first member is delivered; the trailer is never checked.
 #include "fontfile/gunzip.h"
 
@@ -52,6 +52,14 @@ constexpr int kFlagExtra = 0x04;
 constexpr int kFlagName = 0x08;
 constexpr int kFlagComment = 0x10;
 constexpr int kFlagReserved = 0xE0;
+
+// The whole way holds the rest of the file and the member's output at once,
+// so it takes only members whose both fit a budget, whatever a file holds
+// or its trailer claims: the largest fonts shipped compressed decode to a
+// few MiB from a quarter of that.  Streaming needs only its fixed buffers,
+// so no member costs more than 4 + 8 MiB and the filter's own buffers.
+constexpr size_t kWholeInputLimit = size_t{4} << 20;
+constexpr size_t kWholeOutputLimit = size_t{8} << 20;
 
 // Deflate's largest expansion: a match of 258 bytes in two bits, so no
 // more than 1032 output bytes per input byte.
@@ -149,7 +157,7 @@ BufFile *BufFilePushZIP(BufFile *source) {
 
 namespace {
 
-// Reads the rest of the source into `held`, at most the allocation limit.
+// Reads the rest of the source into `held`, at most kWholeInputLimit bytes.
 // False when there is more or memory is short; what was read is held all
 // the same, for inflate to take first.
 bool holdRest(GzipFilterState *x) {
@@ -158,9 +166,9 @@ bool holdRest(GzipFilterState *x) {
   size_t capacity = 0;
   for (;;) {
     if (x->heldSize == capacity) {
-      if (capacity == kFontAllocLimit) return false;
+      if (capacity == kWholeInputLimit) return false;
       size_t grown = capacity == 0 ? size_t{kGzipBufSize} : 2 * capacity;
-      if (grown > kFontAllocLimit) grown = kFontAllocLimit;
+      if (grown > kWholeInputLimit) grown = kWholeInputLimit;
       auto *p = static_cast<unsigned char *>(FontRealloc(x->held, grown));
       if (!p) return false;
       x->held = p;
@@ -182,7 +190,7 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   // is streamed.
   const unsigned char *t = x->held + x->heldSize - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
-  if (size > kFontAllocLimit || size / kMaxDeflateRatio > x->heldSize) return false;
+  if (size > kWholeOutputLimit || size / kMaxDeflateRatio > x->heldSize) return false;
   x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
   return x->whole != nullptr;
 }

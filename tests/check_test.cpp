@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,28 +183,9 @@ TEST(Check, WorksWhereTheUserCannotWrite) {
             "lorvane: cannot check ro\n");
 }
 
-// A tmpfs mounted read-only over a fresh directory, unmounted at the end.
-class ReadOnlyMount {
- public:
-  explicit ReadOnlyMount(const std::string &path) : path_(path) {
-    mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=1m,mode=0755") == 0;
-    if (!mounted_) reason_ = std::strerror(errno);
-  }
-  ~ReadOnlyMount() {
-    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  const std::string &reason() const { return reason_; }
-  bool makeReadOnly() { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
-
- private:
-  std::string path_, reason_;
-  bool mounted_ = false;
-};
-
 TEST(Check, WorksOnAReadOnlyFileSystem) {
   TempDir d;
-  ReadOnlyMount fs(d.path());
+  TmpfsMount fs(d.path(), "size=1m");
   if (!fs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (" << fs.reason() << ")";
   writeFont(d / "a.pcf", kLineA);
   WriteFile(d / "fonts.dir", "0\n");
@@ -252,6 +234,63 @@ TEST(Check, AReportListsExactlyTheLinesThatGoAndCome) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.stdoutText,
             "./fonts.dir\n- f3.pcf -x-font-3\n+ f3.pfa -x-font-3\n+ f10.pfa -x-font-10\n- extra.pfa -x-extra\n");
+}
+
+// Index files beyond what one allocation holds are still compared; only a
+// single line past the ceiling is refused, before anything is reported.
+TEST(Check, LargeIndexesAreComparedInPieces) {
+  struct Case {
+    const char *what;
+    std::function<std::string()> old;
+    int status;
+    std::function<std::string()> report;
+    const char *stderrText;
+  };
+  const size_t kMiB = size_t{1} << 20;
+  auto fontLine = [](size_t i) {
+    char line[80];
+    std::snprintf(line, sizeof line, "f%07zu.pcf -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso10646-1\n", i);
+    return std::string(line);
+  };
+  const Case cases[] = {
+      {"2^20 lines in 69 MiB: matched up line by line",
+       [&] {
+         std::string old = "0\n";
+         for (size_t i = 0; i < (size_t{1} << 20); i++) old += fontLine(i);
+         return old;
+       },
+       1,
+       [&] {
+         std::string report = "./fonts.dir\n";
+         for (size_t i = 0; i < (size_t{1} << 20); i++) report += "- " + fontLine(i);
+         return report;
+       },
+       ""},
+      {"more lines than are matched up: every line goes and comes",
+       [] {
+         std::string old;
+         for (int i = 0; i < 3000000; i++) old += "x\n";
+         return old;
+       },
+       1,
+       [] {
+         std::string report = "./fonts.dir\n";
+         for (int i = 0; i < 3000000; i++) report += "- x\n";
+         return report + "+ 0\n";
+       },
+       ""},
+      {"one line longer than 64 MiB", [&] { return std::string(65 * kMiB, 'x'); }, 2, [] { return std::string(); },
+       "lorvane: ./fonts.dir is too large to compare\nlorvane: cannot check .\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    WriteFile(d / "fonts.dir", c.old());
+    ToolResult r = RunIn(d.path(), {"--check"});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.stderrText, c.stderrText);
+    EXPECT_TRUE(r.stdoutText == c.report()) << "report of " << r.stdoutText.size() << " bytes";
+  }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // The command line, fonts.scale merging and the index files, through the
 // built tool.
+#include <atomic>
+#include <cerrno>
 #include <functional>
+#include <thread>
 #include <optional>
 #include <utility>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -311,7 +315,7 @@ TEST(IndexFiles, TheNewIndexGetsThePermissionsOfAPlainCreate) {
   EXPECT_EQ(ListDir(d.path()), std::vector<std::string>{"fonts.dir"});  // no temporary left
 }
 
-TEST(IndexFiles, AFontsDirThatCannotBeWrittenWholeIsRemovedAndFails) {
+TEST(IndexFiles, AFontsDirThatCannotBeWrittenWholeKeepsTheOldIndexAndFails) {
   TempDir d;
   std::string scale = "300\n";
   for (int i = 0; i < 300; i++) scale += "file" + std::to_string(i) + ".pfa -x-name-" + std::to_string(i) + "\n";
@@ -322,11 +326,76 @@ TEST(IndexFiles, AFontsDirThatCannotBeWrittenWholeIsRemovedAndFails) {
   EXPECT_EQ(r.stderrText,
             "lorvane: cannot write ./fonts.dir\n"
             "lorvane: failed to create directory in .\n");
-  EXPECT_EQ(ListDir(d.path()), std::vector<std::string>{"fonts.scale"});
+  EXPECT_EQ(ListDir(d.path()), (std::vector<std::string>{"fonts.dir", "fonts.scale"}));
+  EXPECT_EQ(ReadFile(d / "fonts.dir"), "old\n");
   // Without the limit the same directory is indexed.
   r = RunIn(d, {});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(ReadFile(d / "fonts.dir").substr(0, 4), "300\n");
+}
+
+// A full file system: whichever index does not fit keeps its old bytes, with
+// the message and status of a write that failed.
+TEST(IndexFiles, OnAFullDiskTheOldIndexesStay) {
+  TempDir encodingsDir;
+  // 40 encodings behind a long prefix make an encodings.dir of some 40 KiB.
+  for (int i = 0; i < 40; i++)
+    WriteFile(encodingsDir / ("e" + std::to_string(i) + ".enc"), "STARTENCODING enc-" + std::to_string(i) + "\n");
+  const std::string longPrefix(1000, 'p');
+  struct Case {
+    const char *what;
+    size_t roomLeft;  // bytes left free after the old files are written
+    int status;
+    const char *stderrText;
+    bool fontsDirWritten;
+  };
+  const Case cases[] = {
+      {"nothing fits", 0, 1,
+       "lorvane: cannot write ./fonts.dir\nlorvane: failed to create directory in .\n", false},
+      {"fonts.dir fits, encodings.dir does not", 8192, 0, "lorvane: warning: cannot write ./encodings.dir\n", true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    TmpfsMount fs(d.path(), "size=256k");
+    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (" << fs.reason() << ")";
+    WriteFile(d / "fonts.scale", "1\na.pfa -x-a\n");
+    WriteFile(d / "fonts.dir", "old fonts.dir\n");
+    WriteFile(d / "encodings.dir", "old encodings.dir\n");
+    ASSERT_TRUE(FillFileSystem(d / "filler", c.roomLeft));
+    ToolResult r = RunIn(d, {"-p", longPrefix, "-e", encodingsDir.path()});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.stderrText, c.stderrText);
+    EXPECT_EQ(ReadFile(d / "fonts.dir"), c.fontsDirWritten ? "1\na.pfa -x-a\n" : "old fonts.dir\n");
+    EXPECT_EQ(ReadFile(d / "encodings.dir"), "old encodings.dir\n");
+    EXPECT_EQ(ListDir(d.path()), (std::vector<std::string>{"encodings.dir", "filler", "fonts.dir", "fonts.scale"}));
+  }
+}
+
+// A reader opening fonts.dir while it is rewritten again and again finds it
+// every time: the new file takes the old one's place in one step.
+TEST(IndexFiles, AReaderNeverFindsTheIndexMissingDuringRewrites) {
+  TempDir d;
+  std::string scale = "300\n";
+  for (int i = 0; i < 300; i++) scale += "file" + std::to_string(i) + ".pfa -x-name-" + std::to_string(i) + "\n";
+  WriteFile(d / "fonts.scale", scale);
+  ASSERT_EQ(RunIn(d, {}).status, 0);
+  std::atomic<bool> done{false};
+  std::atomic<long> opens{0}, missing{0};
+  std::thread reader([&] {
+    const std::string path = d / "fonts.dir";
+    while (!done) {
+      int fd = open(path.c_str(), O_RDONLY);
+      if (fd >= 0) close(fd);
+      else if (errno == ENOENT) missing++;
+      opens++;
+    }
+  });
+  for (int i = 0; i < 30; i++) EXPECT_EQ(RunIn(d, {}).status, 0);
+  done = true;
+  reader.join();
+  EXPECT_GT(opens.load(), 0);
+  EXPECT_EQ(missing.load(), 0) << "of " << opens.load() << " opens";
 }
 
 TEST(IndexFiles, AnEncodingsDirThatCannotBeCreatedIsAWarningOnly) {

@@ -378,9 +378,9 @@ unsigned Hash(const char *name) {
 bool LoadDirectory(const char *dirname, FontTable *table, ScanCounts *counts) {
   *counts = {};
   // List, keeping one file per base name.
-  DirectoryListing listing(dirname, reproducible);
+  DirectoryListing listing(dirname, settings.reproducible);
   if (!listing.isOpen()) return false;
-  ScanBuckets kept(verbose);
+  ScanBuckets kept(settings.verbose);
   if (!kept.init()) return false;
   bool offered = true;
   bool listed = listing.forEach([&](const char *name, unsigned char type) {
@@ -403,13 +403,13 @@ bool LoadDirectory(const char *dirname, FontTable *table, ScanCounts *counts) {
       ++counts->skipped;
       std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname,
                    file.name);
-      if (verbose) reportSkip(dirname, file.name, reason);
+      if (settings.verbose) reportSkip(dirname, file.name, reason);
     }
     for (const PassedOver *p = file.passedOver; p; p = p->next) {  // remembered when verbose
       ++counts->skipped;
       reportSkip(dirname, p->name(), {Skip::Preferred, 0, file.name});
     }
   }
-  if (verbose) reportNotes(dirname, dirFd, table);
+  if (settings.verbose) reportNotes(dirname, dirFd, table);
   return true;
 }

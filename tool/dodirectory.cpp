@@ -3,12 +3,7 @@
 #include <cstring>
 
 const char *progName = "lorvane";
-const char *prefix = "";
-bool relative = false;
-bool have_enc_dir = false;
-bool reproducible = false;
-bool verbose = false;
-bool checkOnly = false;
+Settings settings;
 
 namespace {
 
@@ -18,7 +13,7 @@ namespace {
 bool LoadFontTable(const char *dirname, FontTable *table) {
   ScanCounts counts;
   if (!LoadDirectory(dirname, table, &counts) || !LoadScalable(dirname, table)) return false;
-  if (verbose)
+  if (settings.verbose)
     std::fprintf(stderr, "%s: %s: fonts indexed: %d, entries from fonts.scale: %d, files skipped: %d\n",
                  progName, dirname, counts.indexed, table->count - counts.indexed, counts.skipped);
   return true;
@@ -42,15 +37,4 @@ CheckResult CheckDirectory(const char *dirname, EncodingTable *encodings, int en
                            : CheckResult::Failed;
   FontFileFreeTable(&table);
   return result;
-}
-
-bool JoinPath(char *path, size_t size, const char *dir, const char *name, Slash slash) {
-  size_t dirLength = std::strlen(dir), nameLength = std::strlen(name);
-  size_t slashLength =
-      slash == Slash::Always || (dirLength > 0 && dir[dirLength - 1] != '/') ? 1 : 0;
-  if (dirLength + slashLength + nameLength >= size) return false;
-  std::memcpy(path, dir, dirLength);
-  path[dirLength] = '/';
-  std::memcpy(path + dirLength + slashLength, name, nameLength + 1);
-  return true;
 }

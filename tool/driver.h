@@ -6,16 +6,20 @@
 
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
+#include "tool/indextext.h"
+#include "tool/paths.h"
 #include "util/miscutil.h"
 
-// Settings read from the command line.
+// What the command line asks of the whole run (commandline.h reads it).
+struct Settings {
+  const char *prefix = "";           // written before every path in encodings.dir
+  bool encodingDirectories = false;  // an -e option was seen: encodings.dir is rewritten
+  bool reproducible = false;         // --reproducible: every listing in byte order of the names
+  bool verbose = false;              // --verbose: files left out and why, notes, summaries
+  bool check = false;                // --check: compare the index files, write nothing
+};
+extern Settings settings;  // the run's
 extern const char *progName;
-extern const char *prefix;  // written before every path in encodings.dir
-extern bool relative;       // -e directories used as given
-extern bool have_enc_dir;   // an -e option was seen: encodings.dir is rewritten
-extern bool reproducible;   // --reproducible: every listing in byte order of the names
-extern bool verbose;        // --verbose: files left out and why, notes, summaries
-extern bool checkOnly;      // --check: compare the index files, write nothing
 
 // One encoding name and the file that declares it.
 struct EncodingEntry {
@@ -68,16 +72,9 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
 CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                            int encodingCount);
 
-// The bytes of an index file, built in memory for a check.
-struct IndexBuffer {
-  FontPtr<char> data;
-  size_t size = 0;
-  size_t capacity = 0;
-  bool put(const char *bytes, size_t length);  // false when memory is short
-};
 // The exact bytes WriteFontTable writes; false when memory is short.
-bool FormatFontsDir(const FontTable *table, IndexBuffer *out);
-bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out);
+bool FormatFontsDir(const FontTable *table, IndexText *out);
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out);
 // What a run does with a directory's encodings.dir: leaves it (no -e),
 // removes it (no encoding found), or replaces it.
 enum class EncodingsDirAction { Keep, Remove, Write };
@@ -96,13 +93,3 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position);
 bool InsertEncoding(EncodingTable *encodings, char *name, char *file, int position);
 bool CompareEncodingFiles(const char *fileA, const char *fileB);
 int CountEncodings(const EncodingTable *encodings);
-
-// Path buffers of the driver hold at most kPathMax - 1 characters.
-constexpr int kPathMax = 1024;
-
-// How a directory and a name are joined: always with a '/' between them, or
-// with one only when the directory is not empty and does not end in one.
-enum class Slash { Always, IfMissing };
-// The directory, the slash and the name into `path` of `size` bytes; false
-// when that does not fit.
-bool JoinPath(char *path, size_t size, const char *dir, const char *name, Slash slash);

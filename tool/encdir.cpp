@@ -88,7 +88,7 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
     std::fprintf(stderr, "%s: directory name `%s' too long\n", progName, dirname);
     return false;
   }
-  DirectoryListing listing(dirname, reproducible);
+  DirectoryListing listing(dirname, settings.reproducible);
   if (!listing.isOpen()) return false;
   int filesRead = 0, namesDeclared = 0, filesIgnored = 0;
   enum class Outcome { Read, Ignored, OutOfMemory };
@@ -138,7 +138,7 @@ bool LoadEncodings(EncodingTable *encodings, const char *dirname, int position) 
     return !outOfMemory;
   });
   if (outOfMemory || !listed) std::fprintf(stderr, "%s: warning: out of memory.\n", progName);
-  if (verbose)
+  if (settings.verbose)
     std::fprintf(stderr, "%s: %s: encoding files read: %d, encodings declared: %d, files ignored: %d\n",
                  progName, dirname, filesRead, namesDeclared, filesIgnored);
   return true;

@@ -6,6 +6,11 @@
 // report on standard output is its path, then a line per change: "- " and a
 // line that would go, "+ " and a line that would come, in file order.  A last
 // line without a newline is followed by "\ no newline at end of file".
+//
+// Both texts are held in memory, in pieces (indextext.h), so an index of any
+// size is compared.  Lines are matched up (linediff.h) when the two hold at
+// most kMaxLines between them; a larger pair is reported as every old line
+// going and every new line coming, which is as true, only longer.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,7 +26,7 @@ namespace {
 // What is at an index path now.
 struct OldIndex {
   bool present = false;
-  IndexBuffer bytes;
+  IndexText bytes;
 };
 
 bool cannotRead(const char *path, int error) {
@@ -31,6 +36,13 @@ bool cannotRead(const char *path, int error) {
 
 bool outOfMemory() {
   std::fprintf(stderr, "%s: out of memory\n", progName);
+  return false;
+}
+
+// Why bytes could not be held: a shortage, or a line past the ceiling.
+bool cannotHold(const char *path, const IndexText &text) {
+  if (!text.lineTooLong()) return outOfMemory();
+  std::fprintf(stderr, "%s: %s is too large to compare\n", progName, path);
   return false;
 }
 
@@ -63,7 +75,7 @@ bool readOldIndex(const char *path, OldIndex *old) {
     }
     if (!old->bytes.put(block, static_cast<size_t>(n))) {
       ::close(fd);
-      return outOfMemory();
+      return cannotHold(path, old->bytes);
     }
   }
   ::close(fd);
@@ -78,27 +90,50 @@ void reportLine(void *, char change, const TextLine &line) {
     std::fputs("\n\\ no newline at end of file\n", stdout);
 }
 
+// The lines of `text` into `lines`; false when memory is short.
+bool splitText(const IndexText &text, LineList *lines) {
+  for (size_t i = 0; i < text.pieceCount(); i++)
+    if (!SplitLines(text.pieceData(i), text.pieceSize(i), lines)) return false;
+  return true;
+}
+
+// Every line of `text` reported as `change`.
+void reportAll(const IndexText &text, char change) {
+  for (size_t i = 0; i < text.pieceCount(); i++) {
+    const char *p = text.pieceData(i), *end = p + text.pieceSize(i);
+    while (p < end) {
+      const void *newline = std::memchr(p, '\n', static_cast<size_t>(end - p));
+      const char *next = newline ? static_cast<const char *>(newline) + 1 : end;
+      reportLine(nullptr, change, TextLine{p, static_cast<size_t>(next - p), 0});
+      p = next;
+    }
+  }
+}
+
+// Reports how `old` turns into `now`, after the path.  False when memory is
+// short (nothing is reported then).
+bool reportChange(const char *path, const IndexText &old, const IndexText &now) {
+  if (old.lineCount() + now.lineCount() > kMaxLines) {
+    std::printf("%s\n", path);
+    reportAll(old, '-');
+    reportAll(now, '+');
+    return true;
+  }
+  LineList oldLines, nowLines;
+  if (!splitText(old, &oldLines) || !splitText(now, &nowLines)) return outOfMemory();
+  std::printf("%s\n", path);
+  return DiffLines(oldLines, nowLines, reportLine, nullptr) || outOfMemory();
+}
+
 // Compares the index at `path` with `now`, the bytes a run would leave there
 // (none: the run leaves no file), and reports the difference.
-CheckResult compareIndex(const char *path, const IndexBuffer *now) {
+CheckResult compareIndex(const char *path, const IndexText *now) {
   OldIndex old;
   if (!readOldIndex(path, &old)) return CheckResult::Failed;
   if (!now && !old.present) return CheckResult::Current;
-  if (now && old.present && now->size == old.bytes.size &&
-      (now->size == 0 || std::memcmp(now->data.get(), old.bytes.data.get(), now->size) == 0))
-    return CheckResult::Current;
-  LineList oldLines, nowLines;
-  if (!SplitLines(old.bytes.data.get(), old.bytes.size, &oldLines) ||
-      (now && !SplitLines(now->data.get(), now->size, &nowLines))) {
-    outOfMemory();
-    return CheckResult::Failed;
-  }
-  std::printf("%s\n", path);
-  if (!DiffLines(oldLines, nowLines, reportLine, nullptr)) {
-    outOfMemory();
-    return CheckResult::Failed;
-  }
-  return CheckResult::WouldChange;
+  if (now && old.present && *now == old.bytes) return CheckResult::Current;
+  IndexText nothing;
+  return reportChange(path, old.bytes, now ? *now : nothing) ? CheckResult::WouldChange : CheckResult::Failed;
 }
 
 CheckResult worse(CheckResult a, CheckResult b) { return a > b ? a : b; }
@@ -116,9 +151,9 @@ CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable 
                            int encodingCount) {
   char path[kPathMax];
   if (!checkPath(path, dirname, "fonts.dir")) return CheckResult::Failed;
-  IndexBuffer fontsDir;
+  IndexText fontsDir;
   if (!FormatFontsDir(table, &fontsDir)) {
-    outOfMemory();
+    cannotHold(path, fontsDir);
     return CheckResult::Failed;
   }
   CheckResult result = compareIndex(path, &fontsDir);
@@ -127,9 +162,9 @@ CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable 
   if (action == EncodingsDirAction::Keep) return result;
   if (!checkPath(path, dirname, "encodings.dir")) return CheckResult::Failed;
   if (action == EncodingsDirAction::Remove) return worse(result, compareIndex(path, nullptr));
-  IndexBuffer encodingsDir;
+  IndexText encodingsDir;
   if (!FormatEncodingsDir(encodings, encodingCount, &encodingsDir)) {
-    outOfMemory();
+    cannotHold(path, encodingsDir);
     return CheckResult::Failed;
   }
   return worse(result, compareIndex(path, &encodingsDir));

@@ -1,10 +1,14 @@
 // fonts.dir and encodings.dir.
 //
-// An index file is removed first (so a link in its place is removed, not
-// written through), then its new content is written into a temporary file
-// created exclusively beside it and renamed into place once every byte is
-// written and the file is closed.  The index path therefore only ever holds
-// a complete file, and a link planted after the removal is never followed.
+// An index file is replaced, never removed first: its new content is written
+// into a temporary file created exclusively beside it, and once every byte
+// is written and the file is closed, the temporary file is renamed over the
+// index.  A reader of the index path therefore finds the old file or the new
+// one, never none and never half of one; when the write fails (a full disk),
+// the old index stays as it was.  rename replaces a link in the index's
+// place rather than writing through it.  Only an index that a run drops
+// without a replacement (encodings.dir when no encoding is found) is
+// removed.
 //
 // --check (indexcheck.cpp) builds the same bytes in memory, through the same
 // formatters and the same decision on encodings.dir.
@@ -13,13 +17,18 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tool/driver.h"
 
 namespace {
 
-enum class WriteResult { Written, CannotCreate, CannotWrite };
+// How replacing an index ended.  The failures are told apart as the user
+// knows them: an old index that cannot be put aside (the directory is
+// read-only, or a directory stands in its place), no file that can be
+// created, or bytes that do not all reach the disk.
+enum class WriteResult { Written, CannotRemove, CannotCreate, CannotWrite };
 
 // The temporary name is the index path followed by '.' and six characters.
 constexpr int kTempSuffixLength = 7;
@@ -58,11 +67,28 @@ int createTemporary(const char *path, char *tempPath) {
   return -1;
 }
 
+// Whether something stands at `path` that the replacement must take the
+// place of; a path that cannot even be looked at counts, as it cannot be
+// replaced either.
+bool somethingAt(const char *path, struct stat *st) {
+  return ::lstat(path, st) == 0 || errno != ENOENT;
+}
+
+bool diskFull(int error) { return error == ENOSPC || error == EDQUOT; }
+
 template <class Body>
 WriteResult writeReplacing(const char *path, Body body) {
+  struct stat st;
+  st.st_mode = 0;
+  bool occupied = somethingAt(path, &st);
+  // A file cannot be renamed over a directory: fail before writing anything.
+  if (occupied && S_ISDIR(st.st_mode)) return WriteResult::CannotRemove;
   char tempPath[kPathMax + kTempSuffixLength];
   int fd = createTemporary(path, tempPath);
-  if (fd < 0) return WriteResult::CannotCreate;
+  if (fd < 0) {
+    if (diskFull(errno)) return WriteResult::CannotWrite;
+    return occupied ? WriteResult::CannotRemove : WriteResult::CannotCreate;
+  }
   FILE *file = fdopen(fd, "w");
   if (!file) {
     ::close(fd);
@@ -77,9 +103,34 @@ WriteResult writeReplacing(const char *path, Body body) {
   bool ok = body(file);
   ok = !std::ferror(file) && ok;
   ok = std::fclose(file) == 0 && ok;
-  if (ok && std::rename(tempPath, path) == 0) return WriteResult::Written;
+  if (!ok) {
+    ::unlink(tempPath);
+    return WriteResult::CannotWrite;
+  }
+  if (std::rename(tempPath, path) == 0) return WriteResult::Written;
+  int error = errno;
   ::unlink(tempPath);
-  return WriteResult::CannotWrite;
+  return occupied && !diskFull(error) ? WriteResult::CannotRemove : WriteResult::CannotWrite;
+}
+
+// Replaces the index at `path` with what `body` writes; false, with the
+// message (after `warning`, "" or "warning: "), when the old index stays.
+template <class Body>
+bool replaceIndex(const char *path, const char *warning, Body body) {
+  switch (writeReplacing(path, body)) {
+    case WriteResult::Written:
+      return true;
+    case WriteResult::CannotRemove:
+      std::fprintf(stderr, "%s: %scannot unlink %s\n", progName, warning, path);
+      break;
+    case WriteResult::CannotCreate:
+      std::fprintf(stderr, "%s: can't create directory %s\n", progName, path);
+      break;
+    case WriteResult::CannotWrite:
+      std::fprintf(stderr, "%s: %scannot write %s\n", progName, warning, path);
+      break;
+  }
+  return false;
 }
 
 // Removal that treats a file already gone as success.
@@ -101,13 +152,13 @@ class FileSink {
 
 class MemorySink {
  public:
-  explicit MemorySink(IndexBuffer *buffer) : buffer_(buffer) {}
+  explicit MemorySink(IndexText *buffer) : buffer_(buffer) {}
   bool put(const char *bytes, size_t length) { return buffer_->put(bytes, length); }
   bool text(const char *text) { return buffer_->put(text, std::strlen(text)); }
   bool byte(char c) { return buffer_->put(&c, 1); }
 
  private:
-  IndexBuffer *buffer_;
+  IndexText *buffer_;
 };
 
 template <class Sink>
@@ -135,7 +186,7 @@ bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingC
   if (!putCount(out, encodingCount)) return false;
   for (EncodingEntry *const &bucket : encodings->buckets)
     for (const EncodingEntry *e = bucket; e; e = e->next)
-      if (!out.text(e->name) || !out.byte(' ') || !out.text(prefix) || !out.text(e->file) || !out.byte('\n'))
+      if (!out.text(e->name) || !out.byte(' ') || !out.text(settings.prefix) || !out.text(e->file) || !out.byte('\n'))
         return false;
   return true;
 }
@@ -149,59 +200,31 @@ void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodi
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "encodings.dir");
     return;
   }
-  if (!removeOld(path)) {
-    std::fprintf(stderr, "%s: warning: cannot unlink %s\n", progName, path);
+  if (action == EncodingsDirAction::Remove) {
+    if (!removeOld(path)) std::fprintf(stderr, "%s: warning: cannot unlink %s\n", progName, path);
     return;
   }
-  if (action == EncodingsDirAction::Remove) return;
   auto body = [&](FILE *f) {
     FileSink sink(f);
     return formatEncodingsDir(sink, encodings, encodingCount);
   };
-  switch (writeReplacing(path, body)) {
-    case WriteResult::Written:
-      break;
-    case WriteResult::CannotCreate:
-      std::fprintf(stderr, "%s: can't create directory %s\n", progName, path);
-      break;
-    case WriteResult::CannotWrite:
-      std::fprintf(stderr, "%s: warning: cannot write %s\n", progName, path);
-      break;
-  }
+  replaceIndex(path, "warning: ", body);
 }
 
 }  // namespace
 
-bool IndexBuffer::put(const char *bytes, size_t length) {
-  if (length > capacity - size) {
-    size_t wanted = capacity ? capacity : 4096;
-    while (wanted - size < length) {
-      if (wanted > kFontAllocLimit / 2) return false;
-      wanted *= 2;
-    }
-    char *grown = static_cast<char *>(FontRealloc(data.get(), wanted));
-    if (!grown) return false;
-    data.release();
-    data.reset(grown);
-    capacity = wanted;
-  }
-  std::memcpy(data.get() + size, bytes, length);
-  size += length;
-  return true;
-}
-
-bool FormatFontsDir(const FontTable *table, IndexBuffer *out) {
+bool FormatFontsDir(const FontTable *table, IndexText *out) {
   MemorySink sink(out);
   return formatFontsDir(sink, table);
 }
 
-bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexBuffer *out) {
+bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out) {
   MemorySink sink(out);
   return formatEncodingsDir(sink, encodings, encodingCount);
 }
 
 EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
-  if (!have_enc_dir) return EncodingsDirAction::Keep;
+  if (!settings.encodingDirectories) return EncodingsDirAction::Keep;
   return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
 }
 
@@ -216,24 +239,11 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
     std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.dir");
     return false;
   }
-  if (!removeOld(path)) {
-    std::fprintf(stderr, "%s: cannot unlink %s\n", progName, path);
-    return false;
-  }
   auto body = [&](FILE *f) {
     FileSink sink(f);
     return formatFontsDir(sink, table);
   };
-  switch (writeReplacing(path, body)) {
-    case WriteResult::Written:
-      break;
-    case WriteResult::CannotCreate:
-      std::fprintf(stderr, "%s: can't create directory %s\n", progName, path);
-      return false;
-    case WriteResult::CannotWrite:
-      std::fprintf(stderr, "%s: cannot write %s\n", progName, path);
-      return false;
-  }
+  if (!replaceIndex(path, "", body)) return false;
   WriteEncodingsDir(dirname, encodings, encodingCount);
   return true;
 }

@@ -1,6 +1,9 @@
 #include "tool/linediff.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "util/growarray.h"
 
 namespace {
 
@@ -13,71 +16,12 @@ struct Stretch {
   size_t oldBegin, oldEnd, nowBegin, nowEnd;
 };
 
-// A growable array through the allocation wrappers.
-template <class T>
-class Array {
- public:
-  bool push(const T &value) {
-    if (count_ == capacity_) {
-      size_t wanted = capacity_ ? capacity_ * 2 : 16;
-      T *grown = static_cast<T *>(FontReallocArray(items_.get(), wanted, sizeof(T)));
-      if (!grown) return false;
-      items_.release();
-      items_.reset(grown);
-      capacity_ = wanted;
-    }
-    items_.get()[count_++] = value;
-    return true;
-  }
-  T pop() { return items_.get()[--count_]; }
-  size_t count() const { return count_; }
-  T &operator[](size_t i) { return items_.get()[i]; }
-
- private:
-  FontPtr<T> items_;
-  size_t count_ = 0, capacity_ = 0;
-};
-
-// One distinct line of a stretch: how often it occurs on each side, and
-// where it occurred last.
-struct Occurrence {
-  const TextLine *line;  // none: a free slot
-  uint32_t oldCount, nowCount;
-  size_t oldIndex, nowIndex;
-};
-
-// The lines of a stretch by their text, open addressing.
-class OccurrenceTable {
- public:
-  bool init(size_t lines) {
-    size_t slots = 16;
-    while (slots < 2 * lines) slots *= 2;  // at most half full
-    slots_.reset(FontAllocN<Occurrence>(slots));
-    if (!slots_) return false;
-    mask_ = slots - 1;
-    for (size_t i = 0; i < slots; i++) slots_.get()[i].line = nullptr;
-    return true;
-  }
-  Occurrence &at(const TextLine &line) {
-    for (size_t i = line.hash & mask_;; i = (i + 1) & mask_) {
-      Occurrence &o = slots_.get()[i];
-      if (!o.line) {
-        o = Occurrence{&line, 0, 0, 0, 0};
-        return o;
-      }
-      if (sameLine(*o.line, line)) return o;
-    }
-  }
-
- private:
-  FontPtr<Occurrence> slots_;
-  size_t mask_ = 0;
-};
-
 class Differ {
  public:
   Differ(const LineList &old, const LineList &now, LineChangeFunction report, void *context)
       : old_(old.lines.get()), now_(now.lines.get()), report_(report), context_(context) {}
+
+  size_t comparisons() const { return comparisons_; }
 
   bool run(size_t oldCount, size_t nowCount) {
     if (!pending_.push(Stretch{0, oldCount, 0, nowCount})) return false;
@@ -98,7 +42,7 @@ class Differ {
       s.oldEnd--;
       s.nowEnd--;
     }
-    Array<size_t> anchorOld, anchorNow;
+    GrowArray<size_t> anchorOld, anchorNow;
     if (s.oldBegin < s.oldEnd && s.nowBegin < s.nowEnd && !findAnchors(s, &anchorOld, &anchorNow))
       return false;
     if (anchorOld.count() == 0) {
@@ -116,31 +60,64 @@ class Differ {
     return pending_.push(Stretch{s.oldBegin, oldEnd, s.nowBegin, nowEnd});
   }
 
+  // Line k of a stretch: its old lines first, then its new ones.
+  const TextLine &lineOf(const Stretch &s, size_t k) const {
+    size_t oldCount = s.oldEnd - s.oldBegin;
+    return k < oldCount ? old_[s.oldBegin + k] : now_[s.nowBegin + (k - oldCount)];
+  }
+
+  // Orders lines by hash, length and bytes, and equal lines by their place
+  // in the stretch, so that the order is total and equal lines are side by
+  // side.
+  bool before(const Stretch &s, size_t a, size_t b) {
+    comparisons_++;
+    const TextLine &x = lineOf(s, a), &y = lineOf(s, b);
+    if (x.hash != y.hash) return x.hash < y.hash;
+    if (x.length != y.length) return x.length < y.length;
+    int bytes = std::memcmp(x.text, y.text, x.length);
+    return bytes != 0 ? bytes < 0 : a < b;
+  }
+
+  // For each old line of the stretch that occurs exactly once on each side,
+  // the place of its new twin; none for the others.
+  bool findUniquePairs(const Stretch &s, GrowArray<size_t> *twin) {
+    const size_t none = ~size_t{0};
+    size_t oldCount = s.oldEnd - s.oldBegin, total = oldCount + (s.nowEnd - s.nowBegin);
+    GrowArray<size_t> order;
+    if (!order.reserve(total, true) || !twin->reserve(oldCount, true)) return false;
+    for (size_t k = 0; k < total; k++)
+      if (!order.push(k)) return false;
+    for (size_t i = 0; i < oldCount; i++)
+      if (!twin->push(none)) return false;
+    size_t *first = &order[0];
+    std::sort(first, first + total, [&](size_t a, size_t b) { return before(s, a, b); });
+    // Within a run of equal lines the old ones come first: a run of exactly
+    // two, one old and one new, is a unique pair.
+    for (size_t run = 0, next; run < total; run = next) {
+      for (next = run + 1; next < total; next++) {
+        comparisons_++;
+        if (!sameLine(lineOf(s, order[run]), lineOf(s, order[next]))) break;
+      }
+      if (next - run == 2 && order[run] < oldCount && order[run + 1] >= oldCount)
+        (*twin)[order[run]] = s.nowBegin + (order[run + 1] - oldCount);
+    }
+    return true;
+  }
+
   // The longest chain of lines unique on both sides of the stretch whose
   // places increase on both sides, in order.
-  bool findAnchors(const Stretch &s, Array<size_t> *anchorOld, Array<size_t> *anchorNow) {
-    OccurrenceTable table;
-    if (!table.init((s.oldEnd - s.oldBegin) + (s.nowEnd - s.nowBegin))) return false;
-    for (size_t i = s.oldBegin; i < s.oldEnd; i++) {
-      Occurrence &o = table.at(old_[i]);
-      o.oldCount++;
-      o.oldIndex = i;
-    }
-    for (size_t j = s.nowBegin; j < s.nowEnd; j++) {
-      Occurrence &o = table.at(now_[j]);
-      o.nowCount++;
-      o.nowIndex = j;
-    }
+  bool findAnchors(const Stretch &s, GrowArray<size_t> *anchorOld, GrowArray<size_t> *anchorNow) {
+    const size_t none = ~size_t{0};
+    GrowArray<size_t> twin;
+    if (!findUniquePairs(s, &twin)) return false;
     // The unique pairs in old order; their new places then form a sequence
     // whose longest increasing run is the chain (patience sorting: tails[k]
     // is the pair ending the best run of length k + 1 found so far).
-    Array<size_t> pairOld, pairNow, tails, previous;
-    for (size_t i = s.oldBegin; i < s.oldEnd; i++) {
-      const Occurrence &o = table.at(old_[i]);
-      if (o.oldCount != 1 || o.nowCount != 1) continue;
-      if (!pairOld.push(i) || !pairNow.push(o.nowIndex)) return false;
+    GrowArray<size_t> pairOld, pairNow, tails, previous;
+    for (size_t i = 0; i < twin.count(); i++) {
+      if (twin[i] == none) continue;
+      if (!pairOld.push(s.oldBegin + i) || !pairNow.push(twin[i])) return false;
     }
-    const size_t none = ~size_t{0};
     for (size_t p = 0; p < pairNow.count(); p++) {
       size_t low = 0, high = tails.count();
       while (low < high) {
@@ -157,7 +134,7 @@ class Differ {
     }
     if (tails.count() == 0) return true;
     // The chain, walked back from its end, then turned around.
-    Array<size_t> chain;
+    GrowArray<size_t> chain;
     for (size_t p = tails[tails.count() - 1]; p != none; p = previous[p])
       if (!chain.push(p)) return false;
     for (size_t k = chain.count(); k-- > 0;)
@@ -169,7 +146,8 @@ class Differ {
   const TextLine *now_;
   LineChangeFunction report_;
   void *context_;
-  Array<Stretch> pending_;
+  GrowArray<Stretch> pending_;
+  size_t comparisons_ = 0;
 };
 
 }  // namespace
@@ -180,10 +158,14 @@ bool SplitLines(const char *text, size_t size, LineList *out) {
     const void *newline = std::memchr(p, '\n', static_cast<size_t>(end - p));
     p = newline ? static_cast<const char *>(newline) + 1 : end;
   }
-  out->lines.reset(FontAllocN<TextLine>(count ? count : 1));
-  if (!out->lines) return false;
-  out->count = count;
-  TextLine *line = out->lines.get();
+  if (count > kMaxLines - out->count) return false;
+  size_t total = out->count + count;
+  auto *grown = static_cast<TextLine *>(FontReallocArray(out->lines.get(), total ? total : 1, sizeof(TextLine)));
+  if (!grown) return false;
+  out->lines.release();
+  out->lines.reset(grown);
+  TextLine *line = grown + out->count;
+  out->count = total;
   for (const char *p = text, *end = text + size; p < end; line++) {
     const void *newline = std::memchr(p, '\n', static_cast<size_t>(end - p));
     const char *next = newline ? static_cast<const char *>(newline) + 1 : end;
@@ -194,7 +176,10 @@ bool SplitLines(const char *text, size_t size, LineList *out) {
   return true;
 }
 
-bool DiffLines(const LineList &old, const LineList &now, LineChangeFunction report, void *context) {
+bool DiffLines(const LineList &old, const LineList &now, LineChangeFunction report, void *context,
+               size_t *comparisons) {
   Differ differ(old, now, report, context);
-  return differ.run(old.count, now.count);
+  bool ok = differ.run(old.count, now.count);
+  if (comparisons) *comparisons += differ.comparisons();
+  return ok;
 }

@@ -13,6 +13,11 @@
 // coming.  Index files consist almost entirely of unique lines, so the
 // result is the shortest list of changes in practice, at a cost of
 // n log n, never the n * m of a full comparison.
+//
+// Equal lines are found by sorting, not by a hash table: an index file is
+// anyone's to write, and lines chosen to collide in a table would make every
+// lookup walk them all.  Sorting costs n log n comparisons whatever the
+// lines are.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +36,11 @@ struct LineList {
   size_t count = 0;
 };
 
-// False when memory is short.  The lines point into `text`.
+// The most lines a list can hold: its array stays within one allocation.
+constexpr size_t kMaxLines = kFontAllocLimit / sizeof(TextLine);
+
+// The lines of `text` after those `out` holds already.  False when memory is
+// short or the list would pass kMaxLines.  The lines point into `text`.
 bool SplitLines(const char *text, size_t size, LineList *out);
 
 // '-' with a line of `old`, '+' with a line of `now`.
@@ -39,4 +48,7 @@ using LineChangeFunction = void (*)(void *context, char change, const TextLine &
 
 // Calls `report` for every line that goes or comes, in the order of the
 // texts.  False when memory is short (some changes may have been reported).
-bool DiffLines(const LineList &old, const LineList &now, LineChangeFunction report, void *context);
+// `comparisons`, when given, is increased by the number of line comparisons
+// made: the work the comparison did.
+bool DiffLines(const LineList &old, const LineList &now, LineChangeFunction report, void *context,
+               size_t *comparisons = nullptr);

@@ -1,6 +1,7 @@
 #include "tests/support/tempdir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -171,4 +172,31 @@ int OpenWatch::opens() {
     }
   }
   return count_;
+}
+
+TmpfsMount::TmpfsMount(const std::string &path, const std::string &options) : path_(path) {
+  mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, ("mode=0755," + options).c_str()) == 0;
+  if (!mounted_) reason_ = std::strerror(errno);
+}
+
+TmpfsMount::~TmpfsMount() {
+  if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+}
+
+bool TmpfsMount::makeReadOnly() {
+  return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+bool FillFileSystem(const std::string &path, size_t roomLeft) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  static const char block[4096] = {};
+  off_t size = 0;
+  for (;;) {
+    ssize_t n = write(fd, block, sizeof block);
+    if (n <= 0) break;
+    size += n;
+  }
+  bool ok = errno == ENOSPC && ftruncate(fd, size > static_cast<off_t>(roomLeft) ? size - static_cast<off_t>(roomLeft) : 0) == 0;
+  return close(fd) == 0 && ok;
 }

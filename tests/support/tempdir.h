@@ -41,6 +41,27 @@ class CreationOrderedDir {
   std::string mounted_;  // the mount point of our own tmpfs, if any
 };
 
+// A tmpfs mounted over an existing directory (when the tests run as root),
+// unmounted at the end.  `options` as for mount(8), e.g. "size=256k".
+class TmpfsMount {
+ public:
+  TmpfsMount(const std::string &path, const std::string &options);
+  ~TmpfsMount();
+  TmpfsMount(const TmpfsMount &) = delete;
+  TmpfsMount &operator=(const TmpfsMount &) = delete;
+  bool mounted() const { return mounted_; }
+  const std::string &reason() const { return reason_; }  // why not mounted
+  bool makeReadOnly();
+
+ private:
+  std::string path_, reason_;
+  bool mounted_ = false;
+};
+
+// Writes `path` until the file system it is on is full, then gives back
+// `roomLeft` bytes of it.  False when the file cannot be written.
+bool FillFileSystem(const std::string &path, size_t roomLeft);
+
 // The names of a directory in the order the system lists them, "." and ".."
 // left out.
 std::vector<std::string> ListingOrder(const std::string &path);

@@ -1,0 +1,92 @@
+#include "tool/indextext.h"
+
+#include <cstring>
+
+IndexText::~IndexText() {
+  for (size_t i = 0; i < pieces_.count(); i++) FontFree(pieces_[i].data);
+}
+
+// Room for at least one more byte in the last piece.
+bool IndexText::makeRoom() {
+  Piece *last = pieces_.count() ? &pieces_[pieces_.count() - 1] : nullptr;
+  if (last && last->capacity < kFontAllocLimit) {
+    size_t wanted = last->capacity * 2 < kFontAllocLimit ? last->capacity * 2 : kFontAllocLimit;
+    char *grown = static_cast<char *>(FontRealloc(last->data, wanted));
+    if (!grown) return false;
+    last->data = grown;
+    last->capacity = wanted;
+    return true;
+  }
+  // A new piece; the unfinished line at the end of a full one moves to it.
+  size_t carried = 0;
+  if (last) {
+    const void *newline = nullptr;
+    for (size_t i = last->size; i > 0 && !newline; i--)
+      if (last->data[i - 1] == '\n') newline = last->data + i - 1;
+    if (!newline) {
+      lineTooLong_ = true;
+      return false;
+    }
+    carried = last->size - static_cast<size_t>(static_cast<const char *>(newline) + 1 - last->data);
+  }
+  size_t capacity = 4096;
+  while (capacity <= carried) capacity *= 2;
+  Piece piece{static_cast<char *>(FontAlloc(capacity)), 0, capacity};
+  if (!piece.data) return false;
+  if (!pieces_.push(piece)) {
+    FontFree(piece.data);
+    return false;
+  }
+  if (carried > 0) {
+    Piece &full = pieces_[pieces_.count() - 2], &fresh = pieces_[pieces_.count() - 1];
+    full.size -= carried;
+    std::memcpy(fresh.data, full.data + full.size, carried);
+    fresh.size = carried;
+  }
+  return true;
+}
+
+bool IndexText::put(const char *bytes, size_t length) {
+  while (length > 0) {
+    Piece *last = pieces_.count() ? &pieces_[pieces_.count() - 1] : nullptr;
+    if (!last || last->size == last->capacity) {
+      if (!makeRoom()) return false;
+      continue;
+    }
+    size_t n = last->capacity - last->size < length ? last->capacity - last->size : length;
+    std::memcpy(last->data + last->size, bytes, n);
+    last->size += n;
+    size_ += n;
+    bytes += n;
+    length -= n;
+  }
+  return true;
+}
+
+bool IndexText::operator==(const IndexText &other) const {
+  if (size_ != other.size_) return false;
+  size_t a = 0, b = 0, atA = 0, atB = 0;
+  while (a < pieces_.count() && b < other.pieces_.count()) {
+    const Piece &x = pieces_[a], &y = other.pieces_[b];
+    size_t n = x.size - atA < y.size - atB ? x.size - atA : y.size - atB;
+    if (n > 0 && std::memcmp(x.data + atA, y.data + atB, n) != 0) return false;
+    atA += n;
+    atB += n;
+    if (atA == x.size) a++, atA = 0;
+    if (atB == y.size) b++, atB = 0;
+  }
+  return true;
+}
+
+size_t IndexText::lineCount() const {
+  size_t lines = 0;
+  for (size_t i = 0; i < pieces_.count(); i++) {
+    const char *p = pieces_[i].data, *end = p + pieces_[i].size;
+    while (p < end) {
+      const void *newline = std::memchr(p, '\n', static_cast<size_t>(end - p));
+      p = newline ? static_cast<const char *>(newline) + 1 : end;
+      lines++;
+    }
+  }
+  return lines;
+}

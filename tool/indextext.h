@@ -1,0 +1,45 @@
+// The bytes of an index file held in memory, for a check: the new bytes a
+// run would write and the old file's.  They are kept in pieces of whole
+// lines, each within the allocation ceiling, so that an index of any size
+// can be held: a piece grows by doubling up to the ceiling, and a line that
+// does not fit the rest of a full piece moves, whole, to a new one.  Only a
+// single line longer than the ceiling cannot be held.
+#pragma once
+
+#include <cstddef>
+
+#include "util/growarray.h"
+
+class IndexText {
+ public:
+  IndexText() = default;
+  ~IndexText();
+  IndexText(const IndexText &) = delete;
+  IndexText &operator=(const IndexText &) = delete;
+
+  // False when memory is short or a line is longer than the ceiling
+  // (lineTooLong() tells which).
+  bool put(const char *bytes, size_t length);
+  bool lineTooLong() const { return lineTooLong_; }
+
+  size_t size() const { return size_; }
+  size_t pieceCount() const { return pieces_.count(); }
+  const char *pieceData(size_t i) const { return pieces_[i].data; }
+  size_t pieceSize(size_t i) const { return pieces_[i].size; }
+
+  // The same bytes, however each is cut into pieces.
+  bool operator==(const IndexText &other) const;
+  // The number of lines, a last one without a newline counted.
+  size_t lineCount() const;
+
+ private:
+  struct Piece {
+    char *data;
+    size_t size, capacity;
+  };
+  bool makeRoom();
+
+  GrowArray<Piece> pieces_;
+  size_t size_ = 0;
+  bool lineTooLong_ = false;
+};
