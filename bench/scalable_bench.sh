@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Scanning a directory of outline fonts, in the same run as the baselines
-# over the same files: lorvane's face scan (every face named and tested
-# against the built-in encodings), the FreeType-only floor (every face
+# Indexing a directory of outline fonts with lorvane --scalable, in the same
+# run as the baselines over the same files: the FreeType-only floor (every face
 # opened, its Unicode map searched for the characters the encoding tests
 # need) and fc-scan, the font configuration library's scanner, when it is
 # installed.  Medians of several repetitions, interleaved, the medians of the
@@ -59,32 +58,31 @@ rm "$dir/cjk.ttf"
 files=$(ls "$dir" | wc -l)
 bytes=$(cat "$dir"/* | wc -c)
 
-scan=$build/bench/faces_scan
+scan() { "$build/lorvane" --scalable "$@"; }
 floor=$build/bench/faces_floor
 fcscan=$(command -v fc-scan || true)
-"$scan" "$dir" > "$dir.lines"  # also warms the page cache
+scan "$dir"  # also warms the page cache
 "$floor" "$dir" > /dev/null
 [ -z "$fcscan" ] || "$fcscan" "$dir" > /dev/null
 scan_times=() floor_times=() fc_times=()
 for ((i = 0; i < reps; i++)); do
   if ((i % 2 == 0)); then
-    scan_times+=("$(time_us "$scan" "$dir")")
+    scan_times+=("$(time_us scan "$dir")")
     floor_times+=("$(time_us "$floor" "$dir")")
     [ -z "$fcscan" ] || fc_times+=("$(time_us "$fcscan" "$dir")")
   else
     [ -z "$fcscan" ] || fc_times+=("$(time_us "$fcscan" "$dir")")
     floor_times+=("$(time_us "$floor" "$dir")")
-    scan_times+=("$(time_us "$scan" "$dir")")
+    scan_times+=("$(time_us scan "$dir")")
   fi
 done
-lines=$(wc -l < "$dir.lines")
-rm -f "$dir.lines"
+lines=$(head -n 1 "$dir/fonts.scale")
 peak() { "$build/bench/peakmem" "$@" 2>&1 >/dev/null | awk '/^peak_kib/ { print $2 }'; }
 l=$(printf '%s\n' "${scan_times[@]}" | median)
 f=$(printf '%s\n' "${floor_times[@]}" | median)
 rf=$(paired_ratio "${scan_times[*]}" "${floor_times[*]}")
-echo "files: $files ($bytes bytes), lines: $lines  repetitions: $reps"
-echo "lorvane median:       ${l} us  peak $(peak "$scan" "$dir") KiB"
+echo "files: $files ($bytes bytes), fonts.scale lines: $lines  repetitions: $reps"
+echo "lorvane median:       ${l} us  peak $(peak "$build/lorvane" --scalable "$dir") KiB"
 echo "FreeType floor median: ${f} us  peak $(peak "$floor" "$dir") KiB"
 echo "lorvane / floor:      $rf (limit 1.30)"
 status=0
