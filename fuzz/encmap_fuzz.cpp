@@ -54,15 +54,14 @@ bool model(const uint8_t *data, size_t size, std::vector<uint32_t> *chars) {
   }
   BufFileClose(f, 1);
   if (rowSize == 0 ? encodingSize > kModelCodes : encodingSize > kModelCodes / 256) return false;
-  std::vector<bool> found(0x110000);
+  chars->clear();
   for (uint32_t c = 0; c < kModelCodes; c++) {
     bool inside = rowSize == 0 ? c < encodingSize : c / 256 < encodingSize && c % 256 < rowSize;
     if (inside && table[c] >= 0 && isCharacter(static_cast<uint64_t>(table[c])))
-      found[static_cast<size_t>(table[c])] = true;
+      chars->push_back(static_cast<uint32_t>(table[c]));
   }
-  chars->clear();
-  for (uint32_t u = 0; u < found.size(); u++)
-    if (found[u]) chars->push_back(u);
+  std::sort(chars->begin(), chars->end());
+  chars->erase(std::unique(chars->begin(), chars->end()), chars->end());
   return true;
 }
 
