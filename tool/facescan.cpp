@@ -67,8 +67,8 @@ bool addStrikes(const char *dirname, const IndexLines &strikes, FontTable *table
       std::fprintf(stderr, "%s: unable to process font %s/%s, skipping\n", progName, dirname, file);
       ++counts->skipped;
       if (settings.verbose)
-        std::fprintf(stderr, "%s: %s/%s: same font name as an earlier file: %s\n", progName, dirname,
-                     file, existing->u.bitmap.fileName);
+        std::fprintf(stderr, "%s: %s/%s: %s: %s\n", progName, dirname, file,
+                     "same font name as an earlier file", existing->u.bitmap.fileName);
       continue;
     }
     if (!AddEntry(table, name, file)) return outOfMemory();
