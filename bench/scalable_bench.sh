@@ -4,7 +4,8 @@
 # opened, its Unicode map searched for the characters the encoding tests
 # need) and fc-scan, the font configuration library's scanner, when it is
 # installed.  Medians of several repetitions, interleaved, the medians of the
-# ratios of back-to-back pairs, and each program's peak memory.
+# ratios of back-to-back pairs, each program's peak memory, and (with
+# valgrind) the instructions of lorvane and the floor.
 #   bench/scalable_bench.sh [BUILD_DIR] [REPETITIONS]
 # The directory, written with fontTools: 160 Latin, Greek and Cyrillic faces
 # of some 900 glyphs (TrueType and CFF), 12 Type 1 fonts, and three
@@ -85,6 +86,16 @@ echo "files: $files ($bytes bytes), fonts.scale lines: $lines  repetitions: $rep
 echo "lorvane median:       ${l} us  peak $(peak "$build/lorvane" --scalable "$dir") KiB"
 echo "FreeType floor median: ${f} us  peak $(peak "$floor" "$dir") KiB"
 echo "lorvane / floor:      $rf (limit 1.30)"
+# Instructions, which the load of a shared machine does not move.
+if command -v valgrind >/dev/null; then
+  instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+      awk '/refs:/ { gsub(/,/, "", $4); print $4 }'
+  }
+  il=$(instructions "$build/lorvane" --scalable "$dir")
+  if_=$(instructions "$floor" "$dir")
+  echo "instructions:         lorvane $il, floor $if_, ratio $(ratio "$il" "$if_")"
+fi
 status=0
 within "$rf" 1.3 || status=1
 if [ -n "$fcscan" ]; then
