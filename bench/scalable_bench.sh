@@ -8,7 +8,7 @@
 # valgrind) the instructions of lorvane and the floor.
 #   bench/scalable_bench.sh [BUILD_DIR] [REPETITIONS]
 # The directory, written with fontTools: 160 Latin, Greek and Cyrillic faces
-# of some 900 glyphs (TrueType and CFF), 12 Type 1 fonts, and three
+# of 530 to 930 glyphs (TrueType and CFF), 12 Type 1 fonts, and three
 # collections of four CJK-like faces of 32,000 glyphs each.  Exits 1 when
 # lorvane takes more than 1.3 times as long as the floor, or more than 0.8
 # times as long as fc-scan.
