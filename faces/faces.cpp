@@ -459,7 +459,14 @@ FaceLibrary *FaceLibraryOpen() {
     FontFree(library);
     return nullptr;
   }
+  // A module that cannot be added is passed over without an error: a
+  // library missing one would leave its fonts out, so memory running out
+  // here is a library that cannot be had.
   FT_Add_Default_Modules(library->freetype);
+  if (library->memoryShort) {
+    FaceLibraryClose(library);
+    return nullptr;
+  }
   return library;
 }
 
