@@ -16,6 +16,16 @@
 
 namespace {
 
+// The set bits of a word, counted in the word itself: the compiler's
+// builtin becomes a call into libgcc_s on a processor without a population
+// count instruction, a library the tool does not otherwise load.
+size_t bitCount(uint64_t v) {
+  v -= (v >> 1) & 0x5555555555555555ull;
+  v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+  v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<size_t>((v * 0x0101010101010101ull) >> 56);
+}
+
 constexpr uint32_t kUnicodeEnd = 0x110000;
 constexpr size_t kBitmapWords = kUnicodeEnd / 64;
 
@@ -143,10 +153,7 @@ bool CodeMap::characters(uint32_t size, uint32_t rowSize, FontPtr<uint32_t> *cha
   setBits(b, 0x007f, 0x009f, false);
   setBits(b, 0xd800, 0xdfff, false);
   size_t found = 0;
-  // Counted a bit at a time: the popcount builtin is a call into libgcc
-  // without a target flag, and the tool links no run-time beyond the C one.
-  for (size_t w = 0; w < kBitmapWords; w++)
-    for (uint64_t word = b[w]; word; word &= word - 1) found++;
+  for (size_t w = 0; w < kBitmapWords; w++) found += bitCount(b[w]);
   FontPtr<uint32_t> list(FontAllocN<uint32_t>(found));
   if (!list) return false;
   size_t i = 0;

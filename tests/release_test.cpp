@@ -107,6 +107,19 @@ TEST(ManualPage, DocumentsEveryVerboseReasonAndNote) {
   for (std::sregex_iterator it(scan.begin(), scan.end(), note), end; it != end; ++it)
     texts.push_back((*it)[1].str());
   EXPECT_EQ(texts.size() - reasonCount, 3u);
+  // The reasons an outline or .otb file is left out: the faces layer's and
+  // those of the tool's face scan.
+  std::string faces = ReadFile(LORVANE_SOURCE_DIR "/faces/faces.cpp");
+  std::regex faceReason("case FaceReason::\\w+: return " + literal + ";");
+  size_t before = texts.size();
+  for (std::sregex_iterator it(faces.begin(), faces.end(), faceReason), end; it != end; ++it)
+    if ((*it)[1].length() > 0) texts.push_back((*it)[1].str());
+  EXPECT_EQ(texts.size() - before, 6u);
+  std::string faceScan = ReadFile(LORVANE_SOURCE_DIR "/tool/facescan.cpp");
+  std::regex scanReason("reason = " + literal + ";");
+  for (std::sregex_iterator it(faceScan.begin(), faceScan.end(), scanReason), end; it != end; ++it)
+    texts.push_back((*it)[1].str());
+  EXPECT_EQ(texts.size() - before, 8u);
   for (const std::string &t : texts)
     EXPECT_NE(page.find(t), std::string::npos) << "verbose text not in the manual page: " << t;
 }

@@ -18,6 +18,8 @@ const LongOption longOptions[] = {
      "write nothing; show what the index files would become"},
     {"--reproducible", [](CommandLine &l) { return &l.settings.reproducible; },
      "read every directory in byte order of its file names"},
+    {"--scalable", [](CommandLine &l) { return &l.settings.scalable; },
+     "write fonts.scale from the outline fonts; index .otb fonts"},
     {"--verbose", [](CommandLine &l) { return &l.settings.verbose; },
      "tell why font files are left out; notes and a summary per directory"},
     {"--help", [](CommandLine &l) { return &l.help; }, "show this text and write nothing"},

@@ -9,10 +9,12 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "faces/faces.h"
 #include "fontfile/fileio.h"
 #include "fontfile/fontdir.h"
 #include "tool/indextext.h"
 #include "tool/paths.h"
+#include "util/growarray.h"
 #include "util/miscutil.h"
 
 // What the command line asks of the whole run (commandline.h reads it).
@@ -22,6 +24,7 @@ struct Settings {
   bool reproducible = false;         // --reproducible: every listing in byte order of the names
   bool verbose = false;              // --verbose: files left out and why, notes, summaries
   bool check = false;                // --check: compare the index files, write nothing
+  bool scalable = false;             // --scalable: fonts.scale from the outline fonts; .otb fonts
 };
 extern Settings settings;  // the run's
 extern const char *progName;
@@ -65,8 +68,44 @@ bool FinishStandardOutput();
 struct ScanCounts {
   int indexed = 0;
   int skipped = 0;
+  int faceFiles = 0;     // --scalable: outline and .otb files seen
+  int faceLeftOut = 0;   // and of those, left out
 };
 bool LoadDirectory(const char *dirname, FontTable *table, ScanCounts *counts);
+
+// What a --scalable run shares between its directories: FreeType and the
+// encodings every face is tested against.  None in a run without it.
+struct ScalableRun {
+  FaceLibrary *library;
+  FaceCharsets charsets;
+};
+extern ScalableRun *scalableRun;
+
+// Lines "file font-name" of an index file, each a copy of its own.
+class IndexLines {
+ public:
+  IndexLines() = default;
+  IndexLines(const IndexLines &) = delete;
+  IndexLines &operator=(const IndexLines &) = delete;
+  ~IndexLines();
+  bool add(const char *line);  // false when memory is short
+  void sort();                 // byte order of the whole line
+  size_t count() const { return lines_.count(); }
+  const char *operator[](size_t i) const { return lines_[i]; }
+
+ private:
+  GrowArray<char *> lines_;
+};
+
+// --scalable: the directory's outline font files as fonts.scale lines into
+// `scale`, in byte order, and the strikes of its .otb files added to the
+// table as bitmap fonts are (same duplicate rule), also in byte order of the
+// line.  A file left out is counted, and its reason told in a verbose run.
+// False when the directory cannot be listed or memory is short (the message
+// is written).
+bool LoadFaces(const char *dirname, FontTable *table, IndexLines *scale, ScanCounts *counts);
+// The lines' entries appended to the table, as the fonts.scale merge does.
+bool MergeScaleLines(const IndexLines &scale, FontTable *table);
 // The driver's 10-bit hash of a name (0..1023).
 unsigned Hash(const char *name);
 
@@ -74,12 +113,17 @@ unsigned Hash(const char *name);
 bool LoadScalable(const char *dirname, FontTable *table);
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount);
+// `scale`: the fonts.scale a --scalable run writes (none otherwise).
 CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
-                           int encodingCount);
+                           int encodingCount, const IndexLines *scale);
+// fonts.scale of a --scalable run, replaced like fonts.dir; false with the
+// message when the old one stays.
+bool WriteFontsScale(const char *dirname, const IndexLines &scale);
 
 // The exact bytes WriteFontTable writes; false when memory is short.
 bool FormatFontsDir(const FontTable *table, IndexText *out);
 bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out);
+bool FormatFontsScale(const IndexLines &scale, IndexText *out);
 // What a run does with a directory's encodings.dir: leaves it (no -e),
 // removes it (no encoding found), or replaces it.
 enum class EncodingsDirAction { Keep, Remove, Write };

@@ -148,15 +148,25 @@ bool checkPath(char *path, const char *dirname, const char *name) {
 }  // namespace
 
 CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
-                           int encodingCount) {
+                           int encodingCount, const IndexLines *scale) {
   char path[kPathMax];
+  CheckResult result = CheckResult::Current;
+  if (scale) {
+    if (!checkPath(path, dirname, "fonts.scale")) return CheckResult::Failed;
+    IndexText fontsScale;
+    if (!FormatFontsScale(*scale, &fontsScale)) {
+      cannotHold(path, fontsScale);
+      return CheckResult::Failed;
+    }
+    result = compareIndex(path, &fontsScale);
+  }
   if (!checkPath(path, dirname, "fonts.dir")) return CheckResult::Failed;
   IndexText fontsDir;
   if (!FormatFontsDir(table, &fontsDir)) {
     cannotHold(path, fontsDir);
     return CheckResult::Failed;
   }
-  CheckResult result = compareIndex(path, &fontsDir);
+  result = worse(result, compareIndex(path, &fontsDir));
 
   EncodingsDirAction action = EncodingsDirActionFor(encodingCount);
   if (action == EncodingsDirAction::Keep) return result;

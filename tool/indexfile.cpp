@@ -1,4 +1,4 @@
-// fonts.dir and encodings.dir.
+// fonts.dir and encodings.dir, and the fonts.scale of a --scalable run.
 //
 // An index file is replaced, never removed first: its new content is written
 // into a temporary file created exclusively beside it, and once every byte
@@ -180,6 +180,15 @@ bool formatFontsDir(Sink &out, const FontTable *table) {
   return true;
 }
 
+// The count, then the lines in their order.
+template <class Sink>
+bool formatFontsScale(Sink &out, const IndexLines &scale) {
+  if (!putCount(out, static_cast<int>(scale.count()))) return false;
+  for (size_t i = 0; i < scale.count(); i++)
+    if (!out.text(scale[i]) || !out.byte('\n')) return false;
+  return true;
+}
+
 // The count, then "name prefix+path" lines, bucket by bucket.
 template <class Sink>
 bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingCount) {
@@ -223,6 +232,11 @@ bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, Index
   return formatEncodingsDir(sink, encodings, encodingCount);
 }
 
+bool FormatFontsScale(const IndexLines &scale, IndexText *out) {
+  MemorySink sink(out);
+  return formatFontsScale(sink, scale);
+}
+
 EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
   if (!settings.encodingDirectories) return EncodingsDirAction::Keep;
   return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
@@ -246,4 +260,17 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
   if (!replaceIndex(path, "", body)) return false;
   WriteEncodingsDir(dirname, encodings, encodingCount);
   return true;
+}
+
+bool WriteFontsScale(const char *dirname, const IndexLines &scale) {
+  char path[kPathMax];
+  if (!IndexPath(path, dirname, "fonts.scale")) {
+    std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.scale");
+    return false;
+  }
+  auto body = [&](FILE *f) {
+    FileSink sink(f);
+    return formatFontsScale(sink, scale);
+  };
+  return replaceIndex(path, "", body);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "bitmap/bitmapfunc.h"
+#include "tool/charsets.h"
 #include "tool/commandline.h"
 #include "tool/driver.h"
 #include "util/miscutil.h"
@@ -13,6 +14,15 @@ namespace {
 
 // Lives for the whole run; kept here so that it stays reachable to the end.
 EncodingTable *encodings = nullptr;
+
+// The run's FreeType, closed however the run ends.
+struct FaceLibraryHolder {
+  FaceLibrary *library = nullptr;
+  ~FaceLibraryHolder() {
+    FaceLibraryClose(library);
+    scalableRun = nullptr;
+  }
+};
 
 }  // namespace
 
@@ -35,6 +45,10 @@ int LorvaneMain(int argc, char **argv) {
     return FinishStandardOutput() ? 0 : 1;
   }
   settings = line.settings;
+  if (settings.scalable && !FacesSupported()) {
+    std::fprintf(stderr, "%s: --scalable: %s\n", progName, FaceReasonText(FaceReason::NotSupported));
+    return 2;
+  }
 
   if (registered && parsed) encodings = static_cast<EncodingTable *>(FontAlloc(sizeof(EncodingTable)));
   if (!encodings) {
@@ -46,6 +60,19 @@ int LorvaneMain(int argc, char **argv) {
   TakeOptionSteps(line, encodings);
   int argn = line.firstDirectory;
   int encodingCount = CountEncodings(encodings);
+  // --scalable: FreeType and the encodings, once for the run.
+  CharsetList charsets;
+  FaceLibraryHolder library;
+  ScalableRun run;
+  if (settings.scalable) {
+    library.library = FaceLibraryOpen();
+    if (!library.library || !LoadRunCharsets(encodings, &charsets)) {
+      std::fprintf(stderr, "%s: out of memory\n", progName);
+      return 2;
+    }
+    run = ScalableRun{library.library, FaceCharsets{charsets.items, charsets.count}};
+    scalableRun = &run;
+  }
   const char *current = ".";
   const char *const *dirnames = argn < argc ? argv + argn : &current;
   int dirCount = argn < argc ? argc - argn : 1;
