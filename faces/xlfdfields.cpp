@@ -87,8 +87,12 @@ bool SetXlfdText(XlfdName *name, XlfdField field, const char *text) {
   return text && SetXlfdField(name, field, text, std::strlen(text));
 }
 
+// A negative number (a strike's average width from a right-to-left or a
+// damaged font, a property's value) is written with a tilde for its sign, as
+// names write negative numbers, so that the field holds no dash.
 void SetXlfdNumber(XlfdName *name, XlfdField field, long value) {
-  std::snprintf(name->fields[field], kFieldMax + 1, "%ld", value);
+  unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  std::snprintf(name->fields[field], kFieldMax + 1, "%s%lu", value < 0 ? "~" : "", magnitude);
 }
 
 bool SetXlfdCharset(XlfdName *name, const char *charsetName) {
