@@ -76,7 +76,8 @@ TEST(HelpAndVersion, TheUsageTextHasALineForEveryOption) {
   }
   const std::map<std::string, int> expected = {{"-e", 1},      {"-p", 1},        {"-r", 1},
                                                {"--", 1},      {"--check", 1},   {"--reproducible", 1},
-                                               {"--verbose", 1}, {"--help", 1}, {"--version", 1}};
+                                               {"--verbose", 1}, {"--help", 1}, {"--version", 1},
+                                               {"--if-changed", 1}, {"--remove-empty", 1}, {"--recursive", 1}};
   EXPECT_EQ(lines, expected);
 }
 

@@ -8,6 +8,7 @@
 #include "fontfile/fontdir.h"
 #include "tool/indextext.h"
 #include "tool/paths.h"
+#include "util/growarray.h"
 #include "util/miscutil.h"
 
 // What the command line asks of the whole run (commandline.h reads it).
@@ -17,6 +18,9 @@ struct Settings {
   bool reproducible = false;         // --reproducible: every listing in byte order of the names
   bool verbose = false;              // --verbose: files left out and why, notes, summaries
   bool check = false;                // --check: compare the index files, write nothing
+  bool ifChanged = false;            // --if-changed: an index already current is left as it is
+  bool removeEmpty = false;          // --remove-empty: a directory that lists nothing gets no index
+  bool recursive = false;            // --recursive: every font directory below each argument too
 };
 extern Settings settings;  // the run's
 extern const char *progName;
@@ -37,6 +41,14 @@ struct EncodingTable {
 // The whole run: options, the encoding index, every directory; returns the
 // exit status (0, 1 when a directory failed, 2 when memory ran out at start).
 int LorvaneMain(int argc, char **argv);
+
+// --recursive: the directories to index for the directory arguments, in
+// the order to index them.  False when memory is short.
+struct FontDirectories {
+  GrowArray<char> paths;          // each ending in a NUL
+  GrowArray<const char *> names;  // into paths
+};
+bool FindFontDirectories(const char *const *arguments, int count, FontDirectories *out);
 
 // Index one directory: scan it, merge fonts.scale, write the index files.
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
@@ -75,10 +87,14 @@ CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable 
 // The exact bytes WriteFontTable writes; false when memory is short.
 bool FormatFontsDir(const FontTable *table, IndexText *out);
 bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out);
+// With --remove-empty, whether the directory of `table` lists nothing (no
+// font, no fonts.scale entry), so that a run leaves it no index file.
+bool ListsNothing(const FontTable *table);
 // What a run does with a directory's encodings.dir: leaves it (no -e),
-// removes it (no encoding found), or replaces it.
+// removes it (no encoding found, or the directory lists nothing), or
+// replaces it.
 enum class EncodingsDirAction { Keep, Remove, Write };
-EncodingsDirAction EncodingsDirActionFor(int encodingCount);
+EncodingsDirAction EncodingsDirActionFor(int encodingCount, const FontTable *table);
 // The index file `name` of the directory into a path buffer of kPathMax
 // bytes: always a '/' between the two, even after a directory name that ends
 // in one.  False when it does not fit.
