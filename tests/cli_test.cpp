@@ -76,6 +76,23 @@ TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
        {{"one/encodings.dir", absent}, {"two/encodings.dir", absent}, {"one/fonts.dir", empty}}},
       {"without -e encodings.dir is left alone", {}, {{"encodings.dir", "kept\n"}}, {}, 0, "",
        {{"encodings.dir", "kept\n"}}},
+      // --remove-empty: a directory that lists nothing keeps no index, and
+      // nothing else is removed.
+      {"the index of a directory whose fonts were all removed goes", {"encs"},
+       {{"fonts.dir", "1\ngone.pcf gone\n"}, {"encodings.dir", "1\nold old.enc\n"}, {"notes", "kept\n"},
+        {"encs/x.enc", "STARTENCODING x\n"}},
+       {"--remove-empty", "-r", "-e", "encs"}, 0, "",
+       {{"fonts.dir", absent}, {"encodings.dir", absent}, {"notes", "kept\n"}}},
+      {"a fonts.scale entry is an entry", {}, {{"fonts.scale", "1\na.pfa -x-a\n"}}, {"--remove-empty"}, 0,
+       "", {{"fonts.dir", "1\na.pfa -x-a\n"}, {"fonts.scale", "1\na.pfa -x-a\n"}}},
+      {"a fonts.scale without entries is left, the fonts.dir goes", {},
+       {{"fonts.scale", "0\n"}, {"fonts.dir", "0\n"}}, {"--remove-empty"}, 0, "",
+       {{"fonts.dir", absent}, {"fonts.scale", "0\n"}}},
+      {"without -e an encodings.dir stays beside the removed fonts.dir", {},
+       {{"fonts.dir", "0\n"}, {"encodings.dir", "1\nold old.enc\n"}}, {"--remove-empty"}, 0, "",
+       {{"fonts.dir", absent}, {"encodings.dir", "1\nold old.enc\n"}}},
+      {"a directory in the index's place cannot be removed", {"fonts.dir/inside"}, {}, {"--remove-empty"}, 1,
+       "lorvane: cannot unlink ./fonts.dir\nlorvane: failed to create directory in .\n", {}},
   };
   for (const auto &c : cases) {
     TempDir d;
@@ -396,6 +413,130 @@ TEST(IndexFiles, AReaderNeverFindsTheIndexMissingDuringRewrites) {
   reader.join();
   EXPECT_GT(opens.load(), 0);
   EXPECT_EQ(missing.load(), 0) << "of " << opens.load() << " opens";
+}
+
+// --if-changed: an index that already holds the new bytes is not touched
+// (its inode and times, and the directory's, stay); anything else in its
+// place is replaced as without the option.
+TEST(IndexFiles, WithIfChangedOnlyAnIndexThatDiffersIsWritten) {
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
+  const std::string current = "1\na.pcf " + xlfd + "\n";
+  struct Case {
+    const char *what;
+    std::function<void(const std::string &)> makeIndex;
+    bool kept;
+  } cases[] = {
+      {"the same bytes", [&](const std::string &p) { WriteFile(p, current); }, true},
+      {"other bytes", [](const std::string &p) { WriteFile(p, "0\n"); }, false},
+      {"the same bytes and more", [&](const std::string &p) { WriteFile(p, current + "b.pcf b\n"); }, false},
+      {"no index", [](const std::string &) {}, false},
+      {"a link to the same bytes",
+       [&](const std::string &p) {
+         WriteFile(p + ".target", current);
+         ASSERT_EQ(symlink("fonts.dir.target", p.c_str()), 0);
+       },
+       false},
+      {"a FIFO", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
+      {"the same bytes, unreadable", [&](const std::string &p) {
+         WriteFile(p, current);
+         chmod(p.c_str(), 0);
+       },
+       false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    chmod(d.path().c_str(), 0777);  // written by an ordinary user
+    WriteFile(d / "a.pcf", font);
+    c.makeIndex(d / "fonts.dir");
+    const std::string before = Snapshot(d.path());
+    struct stat old;
+    bool present = lstat((d / "fonts.dir").c_str(), &old) == 0;
+    ToolOptions options;
+    options.cwd = d.path();
+    options.unprivileged = true;
+    ToolResult r = RunTool({"--if-changed", "--verbose"}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.stderrText, "lorvane: .: fonts indexed: 1, entries from fonts.scale: 0, files skipped: 0\n"
+                            "lorvane: ./fonts.dir: index " + std::string(c.kept ? "kept, already current" : "written") + "\n");
+    struct stat now;
+    ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &now), 0);
+    EXPECT_TRUE(S_ISREG(now.st_mode));
+    if (c.kept) {
+      EXPECT_EQ(Snapshot(d.path()), before);
+      EXPECT_EQ(now.st_ino, old.st_ino);
+      EXPECT_EQ(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
+    } else {
+      EXPECT_EQ(ReadFile(d / "fonts.dir"), current);
+      if (present) {
+        EXPECT_NE(now.st_ino, old.st_ino);
+      }
+    }
+    if (FileExists(d / "fonts.dir.target")) {
+      EXPECT_EQ(ReadFile(d / "fonts.dir.target"), current);
+    }
+  }
+}
+
+// --recursive over a tree: font directories below the argument, each once,
+// in byte order of their paths; a link to a directory is not followed, a
+// directory that cannot be read fails as a named one does.
+TEST(CommandLine, RecursiveIndexesEveryFontDirectoryOfATree) {
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  auto summary = [](const std::string &dir, int fonts, int scaled) {
+    return "lorvane: " + dir + ": fonts indexed: " + std::to_string(fonts) + ", entries from fonts.scale: " +
+           std::to_string(scaled) + ", files skipped: 0\n";
+  };
+  const std::optional<std::string> absent;
+  struct Case {
+    const char *what;
+    std::vector<std::string> args;
+    bool locked;  // t/m-locked cannot be read
+    int status;
+    std::string stderrText;
+    std::vector<std::pair<std::string, std::optional<std::string>>> after;
+  } cases[] = {
+      {"every font directory once, in byte order", {"--recursive", "--verbose", "t", "t/fonts"}, false, 0,
+       summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1),
+       {{"t/fonts/fonts.dir", "1\na.pcf " + xlfd + "\n"}, {"t/old/fonts.dir", "0\n"},
+        {"t/scaled/fonts.dir", "1\nb.pfa -x-b\n"}, {"t/fonts.dir", absent}, {"t/fonts/sub/fonts.dir", absent},
+        {"outside/fonts.dir", absent}, {"t/m-locked/fonts.dir", absent}}},
+      {"a trailing slash is not doubled", {"--recursive", "--verbose", "t/"}, false, 0,
+       summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1), {}},
+      {"an unreadable directory stops the run in its place", {"--recursive", "t"}, true, 1,
+       "lorvane: failed to create directory in t/m-locked\n",
+       {{"t/fonts/fonts.dir", "1\na.pcf " + xlfd + "\n"}, {"t/old/fonts.dir", "stale\n"},
+        {"t/scaled/fonts.dir", absent}}},
+      {"a check goes on to the end", {"--check", "--recursive", "t"}, true, 2,
+       "lorvane: cannot check t/m-locked\n", {{"t/fonts/fonts.dir", absent}}},
+      {"a missing argument fails as a named one", {"--recursive", "missing", "t"}, false, 1,
+       "lorvane: failed to create directory in missing\n", {{"t/fonts/fonts.dir", absent}}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    for (const char *dir : {"t/fonts/sub", "t/old", "t/scaled", "t/m-locked/inner", "outside"}) MakeDir(d / dir);
+    WriteFile(d / "t/fonts/a.pcf", WritePcf(TypicalPcf(xlfd, 4)));
+    WriteFile(d / "t/fonts/sub/notes.txt", "no font here\n");
+    WriteFile(d / "t/old/fonts.dir", "stale\n");
+    WriteFile(d / "t/scaled/fonts.scale", "1\nb.pfa -x-b\n");
+    WriteFile(d / "t/m-locked/inner/notes.txt", "no font here\n");
+    WriteFile(d / "outside/a.pcf", WritePcf(TypicalPcf(xlfd, 4)));
+    ASSERT_EQ(symlink("../outside", (d / "t/link").c_str()), 0);
+    for (const char *dir : {"t", "t/fonts", "t/old", "t/scaled", "t/m-locked", "outside"})
+      chmod((d / dir).c_str(), c.locked && std::string(dir) == "t/m-locked" ? 0 : 0777);
+    ToolResult r = RunUnprivileged(d, c.args);
+    chmod((d / "t/m-locked").c_str(), 0777);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.stderrText, c.stderrText);
+    for (const auto &[name, content] : c.after) {
+      if (content)
+        EXPECT_EQ(ReadFile(d / name), *content) << name;
+      else
+        EXPECT_FALSE(FileExists(d / name)) << name;
+    }
+  }
 }
 
 TEST(IndexFiles, AnEncodingsDirThatCannotBeCreatedIsAWarningOnly) {
