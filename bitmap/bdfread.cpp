@@ -15,6 +15,7 @@
 #include "bitmap/bitmaputil.h"
 #include "bitmap/fontink.h"
 #include "util/fontaccel.h"
+#include "util/growarray.h"
 #include "util/miscutil.h"
 #include "util/utilbitmap.h"
 
@@ -55,24 +56,27 @@ struct Room {
     return static_cast<uint64_t>(limit) <= kFontAllocLimit / sizeof(T) ||
            bdfFailForMemory(s, a.failure, static_cast<long long>(limit), a.shown);
   }
+  // Every array of the room grows alike, by the library's growth policy.
   template <class T>
-  bool grow(BdfFileState &s, GrowingArray<T> a, int64_t next) const {
-    auto *p = static_cast<T *>(FontReallocArray(a.data, static_cast<size_t>(next), sizeof(T)));
-    if (p) a.data = p;
-    return p || bdfFailForMemory(s, a.failure, static_cast<long long>(limit), a.shown);
+  bool grow(BdfFileState &s, GrowingArray<T> a, int64_t index, size_t *grown) const {
+    size_t arrayRoom = static_cast<size_t>(room);
+    void *block = a.data;
+    bool ok = GrowRoom(&block, &arrayRoom, static_cast<size_t>(index) + 1, sizeof(T), kFirstRoom,
+                       static_cast<size_t>(limit));
+    a.data = static_cast<T *>(block);
+    *grown = arrayRoom;
+    return ok || bdfFailForMemory(s, a.failure, static_cast<long long>(limit), a.shown);
   }
   template <class... T>
   bool reserve(BdfFileState &s, int64_t index, GrowingArray<T>... arrays) {
     if (index < room) return true;
     if (room == 0 && !(fits(s, arrays) && ...)) return false;
-    constexpr int64_t kFirstRoom = 64;
-    int64_t next = room < kFirstRoom ? kFirstRoom : room * 2;
-    if (next < index + 1) next = index + 1;
-    if (next > limit) next = limit;
-    if (!(grow(s, arrays, next) && ...)) return false;
-    room = next;
+    size_t grown = 0;
+    if (!(grow(s, arrays, index, &grown) && ...)) return false;
+    room = static_cast<int64_t>(grown);
     return true;
   }
+  static constexpr size_t kFirstRoom = 64;
 };
 
 int32_t truncToInt32(double v) {

@@ -1,3 +1,7 @@
+// bitmap/ holds the bitmap font formats: the PCF, SNF and BDF readers, the
+// bitmap font record, bounds and ink metrics.  This header is its face to
+// the layers above: the renderer rows and the information entry.
+//
 // The nine bitmap renderers (PCF, SNF, BDF, each plain and in each
 // compressed form of the file table, fileio.h) and the entry that reads a
 // bitmap font's information through its row's filter and reader.

@@ -100,7 +100,7 @@ bool pcfHasType(const TableEntry *tables, uint32_t count, uint32_t type) {
 bool pcfSeekToType(FontReader *r, const TableEntry *tables, uint32_t count, uint32_t type,
                    uint32_t *format, uint32_t *size) {
   const TableEntry *t = findType(tables, count, type);
-  if (!t || !FontReaderSkipTo(r, t->offset)) return false;
+  if (!t || t->offset < r->position || !FontReaderSkip(r, t->offset - r->position)) return false;
   *format = t->format;
   *size = t->size;
   return true;
@@ -124,7 +124,7 @@ int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, ui
         !FontReaderReserveN(isString, &flagCapacity, size_t{i} + 1))
       return AllocFailure;
     props.get()[i].name = static_cast<Atom>(pcfGetINT32(r, format));
-    isString.get()[i] = static_cast<char>(FontReaderByte(r));
+    isString.get()[i] = static_cast<char>(FontReaderChar(r));  // the end: `ended`, below
     props.get()[i].value = pcfGetINT32(r, format);
     if (r->ended) return BadFont;
   }

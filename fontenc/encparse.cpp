@@ -1,4 +1,5 @@
-// The header scan of encoding files.
+// The header scan of encoding files, and the reading of their Unicode
+// mapping sections (ReadEncodingUnicodeMap, at the end).
 //
 // Reading works a line at a time, through the bounded reader.  gettoken
 // reads one token and hands back the character that ended it (the
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "fontenc/codemap.h"
 #include "fontfile/bufio.h"
 #include "fontfile/fileio.h"
 #include "fontfile/fontreader.h"
@@ -345,4 +347,54 @@ char **identifyEncodingFile(const char *fileName) {
   FontFree(record->aliases);
   FontFree(record);
   return names;
+}
+
+EncodingMapResult ReadEncodingUnicodeMap(BufFile *f, EncodingUnicodeMap *out) {
+  FontReader reader;
+  FontReaderInit(&reader, f);
+  if (nextLine(&reader) != kStartEncoding) return EncodingMapResult::NotEncodingFile;
+  out->name.reset(copyString(keyword_value));
+  if (!out->name) return EncodingMapResult::OutOfMemory;
+
+  CodeMap map;
+  uint32_t size = 256, rowSize = 0;
+  // Mapping lines count only inside a unicode section: elsewhere (before
+  // the first section, between sections, in a cmap or postscript section)
+  // their codes mean something else or nothing.
+  bool inUnicode = false;
+  bool ok = true;
+  for (;;) {
+    int line = nextLine(&reader);
+    if (line == kEndEncoding) break;
+    switch (line) {
+      case kSize:
+        size = value1;
+        rowSize = value2;
+        break;
+      case kStartMapping:
+        // A section that is not closed ends at the next one.
+        inUnicode = strcasecmp(keyword_value, "unicode") == 0;
+        out->hasUnicodeMapping |= inUnicode;
+        break;
+      case kEndMapping:
+        inUnicode = false;
+        break;
+      case kCodeRange:
+        if (inUnicode) ok = map.assign(value1, value1, value2);
+        break;
+      case kCodeRangeTarget:
+        // A range whose end lies before its start names no code.
+        if (inUnicode && value1 <= value2) ok = map.assign(value1, value2, value3);
+        break;
+      case kUndefine:
+        if (inUnicode && value1 <= value2) ok = map.unassign(value1, value2);
+        break;
+      default:
+        break;  // names (x name), a second STARTENCODING, ALIAS, bad lines
+    }
+    if (!ok) return EncodingMapResult::OutOfMemory;
+  }
+  out->codes = EncodingCodeCount(size, rowSize);
+  if (!map.characters(size, rowSize, &out->chars, &out->count)) return EncodingMapResult::OutOfMemory;
+  return EncodingMapResult::Read;
 }

@@ -1,3 +1,6 @@
+// fontenc/ reads encoding description files; it uses fontfile/ for opening
+// and reading them, and knows nothing of font formats.
+//
 // Encoding description files: the header scan that learns the encoding's
 // name and aliases.
 //
@@ -9,9 +12,14 @@
 //   ENDENCODING
 // The header scan reads up to the first well-formed STARTMAPPING line (or
 // ENDENCODING, or the end of the data) and never looks at the mappings.
+// ReadEncodingUnicodeMap reads the whole encoding for the characters its
+// "STARTMAPPING unicode" sections map.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "util/miscutil.h"
 
 struct BufFile;
 
@@ -45,6 +53,28 @@ constexpr int kEncodingMaxAliases = 20;
 EncodingRecord *parseEncodingFile(BufFile *stream, int headerOnly);
 // Releases a record, its name, its aliases and their array.  None does nothing.
 void FreeEncodingRecord(EncodingRecord *record);
+
+// The Unicode characters an encoding file maps.
+struct EncodingUnicodeMap {
+  FontPtr<char> name;           // from the STARTENCODING line
+  bool hasUnicodeMapping = false;  // a STARTMAPPING unicode line was met
+  FontPtr<uint32_t> chars;      // ascending, each once; controls left out (codemap.h)
+  size_t count = 0;
+  uint64_t codes = 0;           // the encoding's number of codes, from its SIZE line
+};
+enum class EncodingMapResult { Read, NotEncodingFile, OutOfMemory };
+// Reads the encoding from `stream` (which stays open) up to ENDENCODING or
+// the end of the data: its name, its size, and the characters of every
+// "STARTMAPPING unicode" section (the type ignoring case), in which
+//   code unicode                       maps one code,
+//   code_low code_high unicode_low     maps a range,
+//   UNDEFINE code [code_high]          takes codes back,
+//   ENDMAPPING                         ends the section.
+// How later lines override earlier ones is described in codemap.h.  The last
+// SIZE line of the encoding, wherever it stands, gives its size (256 codes
+// without one); codes outside it are ignored.  Sections of other types are
+// passed over, and so is every malformed line.
+EncodingMapResult ReadEncodingUnicodeMap(BufFile *stream, EncodingUnicodeMap *out);
 
 // The line classifier and the process-wide values it leaves behind (the
 // parser is therefore not re-entrant).  Results:

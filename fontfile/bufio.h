@@ -27,6 +27,10 @@ constexpr int BUFFILESIZE = 8192;
 constexpr int BUFFILEEOF = -1;
 
 struct BufFile;
+// A filter's push: the filtered stream over `raw`, or none when `raw` does
+// not begin as the filter's data or memory is short (`raw` then still
+// belongs to the caller); then *outOfMemory, unless none, tells which.
+typedef BufFile *(*BufFilePushProc)(BufFile *raw, bool *outOfMemory);
 typedef int (*BufFileFillProc)(BufFile *f);
 typedef int (*BufFileSkipProc)(BufFile *f, int count);
 typedef int (*BufFileCloseProc)(BufFile *f, int doClose);
@@ -114,6 +118,13 @@ int BufFileSkipBuffered(BufFile *f, int count);
 // buffered bytes in bulk and fills again as often as needed.  Returns count,
 // or -1 when the data ends first.
 int BufFileSkipByFilling(BufFile *f, int count);
+
+// Ends a filter's push that failed (see BufFilePushProc): none, and
+// *outOfMemory (unless none) set to whether memory was short.
+inline BufFile *BufFilePushRefused(bool *outOfMemory, bool memory) {
+  if (outOfMemory) *outOfMemory = memory;
+  return nullptr;
+}
 
 // The raw descriptor operations.
 int BufFileRawFill(BufFile *f);

@@ -9,13 +9,15 @@
 // string followed by the first byte of the current code's string.  In block
 // mode code 256 clears the table.
 //
-// All decoder state lives in LzwFilterState, so decoding stops after a
-// buffer's worth of bytes (and the rest of the string in progress) and
-// resumes there.
+// All decoder state lives in the filter's record (LzwRun), so decoding stops
+// after a buffer's worth of bytes (and the rest of the string in progress)
+// and resumes there.  A fill decodes code after code in named steps: take
+// the next code, produce its string, define the next entry.
 #include "fontfile/decompress.h"
 
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "fontfile/fontreader.h"
 #include "util/miscutil.h"
@@ -60,7 +62,7 @@ constexpr size_t kCopyBlock = 16;
 
 // One table entry per code >= 256: the output position of the code's
 // string, its length and the code of the string minus its last byte; the
-// last byte is kept apart (suffixTable), read only when a string is rebuilt
+// last byte is kept apart (LzwRun::suffix), read only when a string is rebuilt
 // from the chain of its prefixes, as is the prefix.  An output position
 // counts bytes from an origin; when the window's start passes kRebaseAt the
 // origin moves up to it: positions in the window are renumbered from 1 and
@@ -76,61 +78,110 @@ static_assert(uint64_t{kRebaseAt} + 2 * kWindowSize < uint64_t{1} << 32);
 // A group holds at most kMaxMaxBits bytes.  Extracting a code reads four
 // consecutive bytes from the code's first byte; the code starting at the
 // last possible bit of a full group begins in byte kMaxMaxBits - 2, so two
-// bytes of zeroed slack keep that read inside the record.
-constexpr int kCodeBufferSize = kMaxMaxBits + 2;
+// bytes past a group must be readable: two bytes of zeroed slack in the
+// record for a group copied there, two more bytes held in the source's
+// buffer for one read where it lies.
+constexpr int kGroupSlack = 2;
+constexpr int kCodeBufferSize = kMaxMaxBits + kGroupSlack;
+// Without block mode no code clears the table: a value no code can have.
+constexpr int kNoClear = 1 << kMaxMaxBits;
+
+// The decoder's state between two codes, which each step of a fill reads
+// and updates.  A fill takes it from the filter's record into a local
+// record at its start and gives it back at its end: the bytes the steps
+// write could otherwise alias any of its fields, which would then be
+// reloaded after every byte.  Steps off the common path take it by value
+// and return it, so that its address never escapes.
+struct LzwRun {
+  // The code reader.
+  const unsigned char *group;  // the group being read (see takeGroup)
+  int bitOffset;  // bit position of the next code in the group
+  int bitSize;    // bit positions in the group at which a whole code begins;
+                  // 0 when the group has ended early (a clear, a wider code)
+  int nBits;      // current code width
+  uint32_t mask;  // (1 << nBits) - 1
+  int maxCode;    // largest code of the current width
+  bool cleared;   // a clear was seen: the next group is a fresh 9-bit one
+  // The table.
+  int freeEntry;     // number of the next new string
+  int oldCode;       // previous code; -1 once the data has ended
+  int finChar;       // first byte of the most recent string
+  int prevLength;    // length of the most recent string
+  uint32_t prevPos;  // output position of the most recent string
+  // The window.
+  unsigned char *out;    // where the next string goes
+  unsigned char *limit;  // a fill decodes no further string from here on
+  uint32_t windowBase;   // output position of the window's first byte
+  // Fixed for the stream.
+  int clearCode;   // kClear in block mode, else kNoClear
+  int maxMaxCode;  // number of table entries, 2^maxBits
+  Entry *table;    // indexed by code; entries below 256 are not used
+  unsigned char *suffix;  // the same, the last byte of each string
+  unsigned char *window;  // kWindowSize bytes and kCopyBlock of slack
+};
 
 struct LzwFilterState {
   FontReader source;
-  int oldCode;      // previous code; -1 once the data has ended
-  int finChar;      // first byte of the most recent string
-  int prevLength;   // length of the most recent string
-  uint32_t prevPos; // output position of the most recent string
-  bool blockMode;
+  // The group being read where it lies in the source's buffer: entered
+  // when the group is taken, left when it is spent (or the stream closes).
+  FontFrame groupFrame;
+  LzwRun run;
   int maxBits;
-  int maxCode;      // largest code of the current width
-  int maxMaxCode;   // number of table entries, 2^maxBits
-  int freeEntry;    // number of the next new string
-  int clearFlag;    // a clear was seen: the next code starts a fresh 9-bit group
-  int nBits;        // current code width
-  int bitOffset;    // bit position of the next code in the group
-  int bitSize;      // bit positions in the group at which a whole code begins;
-                    // 0 when the group has ended early (a clear, a wider code)
-  unsigned char codeBuffer[kCodeBufferSize];
-  // The group being read: codeBuffer, or the group's bytes where they lie
-  // in the source's buffer (with the two bytes after them) when it held
-  // them; they stay there until the source is read again, for the next group.
-  const unsigned char *group;
-  size_t outEnd;       // window offset just past the decoded bytes
   size_t deliverFrom;  // window offset of the first byte not yet delivered
-  uint32_t windowBase; // output position of the window's first byte
+  unsigned char codeBuffer[kCodeBufferSize];  // a group copied
   // The tables and the window follow the record in the same block.
-  Entry *table;                // indexed by code; entries below 256 are not used
-  unsigned char *suffixTable;  // the same, the last byte of each string
-  unsigned char *window;  // kWindowSize bytes and kCopyBlock of slack
 };
 
 int BufCompressedFill(BufFile *f);
 int BufCompressedSkip(BufFile *f, int count);
 int BufCompressedClose(BufFile *f, int doClose);
 
-// Loads the next group of codes, at a new width when the table has outgrown
-// the current one or was cleared.  False at the end of the code stream.
-__attribute__((noinline)) bool loadGroup(LzwFilterState *s) {
-  if (s->freeEntry > s->maxCode) {
-    ++s->nBits;
-    s->maxCode = s->nBits == s->maxBits ? s->maxMaxCode : (1 << s->nBits) - 1;
+// Copies the next group of codes into the record, at a new width when the
+// table has outgrown the current one or was cleared.  Its bit size is not
+// positive at the end of the code stream.
+__attribute__((noinline)) LzwRun loadGroup(LzwFilterState *s, LzwRun r) {
+  if (r.freeEntry > r.maxCode) {
+    ++r.nBits;
+    r.maxCode = r.nBits == s->maxBits ? r.maxMaxCode : (1 << r.nBits) - 1;
   }
-  if (s->clearFlag > 0) {
-    s->nBits = kInitBits;
-    s->maxCode = (1 << kInitBits) - 1;
-    s->clearFlag = 0;
+  if (r.cleared) {
+    r.nBits = kInitBits;
+    r.maxCode = (1 << kInitBits) - 1;
+    r.cleared = false;
   }
-  size_t got = FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(s->nBits));
-  s->group = s->codeBuffer;
+  r.mask = (1u << r.nBits) - 1;
+  size_t got = FontReaderReadUpTo(&s->source, s->codeBuffer, static_cast<size_t>(r.nBits));
+  r.group = s->codeBuffer;
   // A group cut short: only the codes that lie wholly in its bytes count.
-  s->bitOffset = 0;
-  s->bitSize = static_cast<int>(got) * 8 - (s->nBits - 1);
-  return s->bitSize > 0;
+  r.bitOffset = 0;
+  r.bitSize = static_cast<int>(got) * 8 - (r.nBits - 1);
+  return r;
+}
+
+// Takes the next group of codes; false at the end of the code stream.  A
+// group at the same width is read where it lies, as a frame, when the
+// source's buffer holds it and the slack after it; anything else is copied
+// by loadGroup.
+inline bool takeGroup(LzwFilterState *s, LzwRun &r) {
+  FontReaderExitFrame(&s->groupFrame);  // the last group is spent
+  if (r.freeEntry <= r.maxCode && !r.cleared) {
+    const unsigned char *held;
+    size_t n = FontReaderAhead(&s->source, &held);
+    auto width = static_cast<size_t>(r.nBits);
+    if (n >= width + kGroupSlack) {
+      bool outOfMemory;  // never: the buffer holds the frame
+      FontReaderEnterFrame(&s->source, width, &s->groupFrame, &outOfMemory);
+      r.group = reinterpret_cast<const unsigned char *>(s->groupFrame.bytes);
+      r.bitOffset = 0;
+      r.bitSize = r.nBits * 8 - (r.nBits - 1);
+      return true;
+    }
+    // The end of the data: asking the source again would read the file
+    // again.
+    if (n == 0) return false;
+  }
+  r = loadGroup(s, r);
+  return r.bitSize > 0;
 }
 
 // The code at bit `offset` of the group.
@@ -141,12 +192,11 @@ inline int extractCode(const unsigned char *group, int offset, uint32_t mask) {
   return static_cast<int>((bits >> (offset & 7)) & mask);
 }
 
-// The next code of the stream, or -1 at its end (for setting up a stream).
-int getcode(LzwFilterState *s) {
-  if (s->bitOffset >= s->bitSize)
-    if (!loadGroup(s)) return -1;
-  int code = extractCode(s->group, s->bitOffset, (1u << s->nBits) - 1);
-  s->bitOffset += s->nBits;
+// The next code of the stream, or -1 at its end.
+inline int nextCode(LzwFilterState *s, LzwRun &r) {
+  if (__builtin_expect(r.bitOffset >= r.bitSize, 0) && !takeGroup(s, r)) return -1;
+  int code = extractCode(r.group, r.bitOffset, r.mask);
+  r.bitOffset += r.nBits;
   return code;
 }
 
@@ -164,7 +214,8 @@ inline void copyString(unsigned char *dst, const unsigned char *src, int n) {
 }
 
 // Writes the len bytes of code's string at `out` from its prefix chain, last
-// byte first; its first byte, where the chain ends at a single byte.
+// byte first; its first byte, where the chain ends at a single byte (see
+// defineEntry for why it does, after len - 1 links).
 inline int fromChain(unsigned char *out, int len, int code, const Entry *table, const unsigned char *suffix) {
   unsigned char *p = out + len;
   while (p > out + 1) {
@@ -175,42 +226,189 @@ inline int fromChain(unsigned char *out, int len, int code, const Entry *table, 
   return code;
 }
 
-// Moves the window's last kHistory bytes (those before `out`, with the
-// decoded bytes not yet delivered among them) to its start; the new `out`.
-// s->prevPos must be current.
-__attribute__((noinline)) unsigned char *slideWindow(LzwFilterState *s, unsigned char *out) {
-  size_t used = static_cast<size_t>(out - s->window);
-  if (used <= kHistory) return out;
+// An output position, after the origin moved up to `base` (see Entry).
+inline uint32_t rebased(uint32_t pos, uint32_t base) { return pos >= base ? pos - base + 1 : 0; }
+
+// Moves the window's last kHistory bytes (those before r.out, with the
+// decoded bytes not yet delivered among them) to its start.
+__attribute__((noinline)) LzwRun slideWindow(LzwFilterState *s, LzwRun r) {
+  size_t used = static_cast<size_t>(r.out - r.window);
+  if (used <= kHistory) return r;
   size_t shift = used - kHistory;
-  std::memmove(s->window, s->window + shift, kHistory);
+  std::memmove(r.window, r.window + shift, kHistory);
   s->deliverFrom -= shift;
-  s->windowBase += static_cast<uint32_t>(shift);
-  if (s->windowBase >= kRebaseAt) {
-    uint32_t base = s->windowBase;
-    auto renumber = [base](uint32_t pos) { return pos >= base ? pos - base + 1 : 0; };
-    for (int code = s->blockMode ? kClear + 1 : kFirstLiteralsEnd; code < s->freeEntry; code++)
-      s->table[code].position = renumber(s->table[code].position);
-    s->prevPos = renumber(s->prevPos);
-    s->windowBase = 1;
+  r.out -= shift;
+  r.limit -= shift;
+  r.windowBase += static_cast<uint32_t>(shift);
+  if (r.windowBase >= kRebaseAt) {
+    int firstEntry = r.clearCode == kClear ? kClear + 1 : kFirstLiteralsEnd;
+    for (int code = firstEntry; code < r.freeEntry; code++)
+      r.table[code].position = rebased(r.table[code].position, r.windowBase);
+    r.prevPos = rebased(r.prevPos, r.windowBase);
+    r.windowBase = 1;
   }
-  return out - shift;
+  return r;
 }
 
-// Ends the data for good: what was decoded is still delivered.
-void endData(LzwFilterState *s) { s->oldCode = -1; }
+// Slides the window when the room left is too small for a string of len
+// bytes.
+inline void makeRoom(LzwFilterState *s, LzwRun &r, int len) {
+  if (r.window + kWindowSize - r.out < len) r = slideWindow(s, r);
+}
+
+// A string written to the window: its first byte and its length.
+struct String {
+  int first;
+  int length;
+};
+
+// Writes the string of `code` at r.out: a single byte, a copy of an
+// earlier string still in the window, or a rebuild from the code's prefix
+// chain.  Length 0 when the code names no string yet (corrupt data).  The
+// code is neither the end of the stream nor the clear code.
+inline String produceString(LzwFilterState *s, LzwRun &r, int code) {
+  if (code < kFirstLiteralsEnd) {
+    // The window has room for a fill's worth of single bytes (beginFill).
+    *r.out = static_cast<unsigned char>(code);
+    return {code, 1};
+  }
+  if (code < r.freeEntry) {
+    int len = r.table[code].length;
+    makeRoom(s, r, len);
+    uint32_t from = r.table[code].position;
+    if (from < r.windowBase) return {fromChain(r.out, len, code, r.table, r.suffix), len};
+    const unsigned char *src = r.window + (from - r.windowBase);
+    int first = src[0];
+    copyString(r.out, src, len);
+    return {first, len};
+  }
+  if (code == r.freeEntry) {
+    // The string the encoder defined with this very step: the previous
+    // string followed by its own first byte.
+    int len = r.prevLength + 1;
+    makeRoom(s, r, len);
+    if (r.prevPos >= r.windowBase)
+      copyString(r.out, r.window + (r.prevPos - r.windowBase), r.prevLength);
+    else
+      fromChain(r.out, r.prevLength, r.oldCode, r.table, r.suffix);
+    r.out[r.prevLength] = static_cast<unsigned char>(r.finChar);
+    return {r.finChar, len};
+  }
+  // A code above the free entry names nothing yet.
+  return {0, 0};
+}
+
+// Defines the next entry: the previous string followed by the first byte of
+// the current one.  Its length is one more than that of its prefix, the
+// previous code, whose string is prevLength long; a single byte's length is
+// 1.  So every entry's length is one more than its prefix's, and its prefix
+// is an older code: the chain from an entry of length n reaches a single
+// byte after exactly n - 1 links, which is what fromChain walks.  The
+// length fits its 16 bits.
+static_assert(kMaxStringLength <= UINT16_MAX);
+inline void defineEntry(LzwRun &r, int first) {
+  if (__builtin_expect(r.freeEntry < r.maxCode, 1)) {
+    r.table[r.freeEntry] = {r.prevPos, static_cast<uint16_t>(r.prevLength + 1), static_cast<uint16_t>(r.oldCode)};
+    r.suffix[r.freeEntry++] = static_cast<unsigned char>(first);
+  } else if (r.freeEntry < r.maxMaxCode) {
+    r.table[r.freeEntry] = {r.prevPos, static_cast<uint16_t>(r.prevLength + 1), static_cast<uint16_t>(r.oldCode)};
+    r.suffix[r.freeEntry++] = static_cast<unsigned char>(first);
+    // The encoder widens its codes after this one: the rest of the group
+    // is padding.
+    if (r.freeEntry > r.maxCode) r.bitSize = 0;
+  }
+}
+
+// Makes the string just written at r.out the most recent one, of `code`.
+inline void finishString(LzwRun &r, int code, String str) {
+  r.prevPos = r.windowBase + static_cast<uint32_t>(r.out - r.window);
+  r.prevLength = str.length;
+  r.out += str.length;
+  r.finChar = str.first;
+  r.oldCode = code;
+}
+
+// After a clear the encoder starts afresh with a single byte; a longer code
+// would reach back into the discarded table.  That byte defines no string
+// (its entry would be 256, the clear code itself).  False when the data
+// ends instead.
+inline bool restartAfterClear(LzwFilterState *s, LzwRun &r) {
+  r.cleared = true;
+  r.bitSize = 0;
+  r.freeEntry = kClear + 1;
+  int code = nextCode(s, r);
+  if (code < 0 || code >= kFirstLiteralsEnd) return false;
+  *r.out = static_cast<unsigned char>(code);
+  finishString(r, code, {code, 1});
+  return true;
+}
+
+// Decodes one code: writes its string and defines the next entry.  False
+// when the data ends there, at the end of the code stream or at corrupt
+// data.
+inline bool decodeCode(LzwFilterState *s, LzwRun &r) {
+  int code = nextCode(s, r);
+  if (__builtin_expect(code < kFirstLiteralsEnd, 1)) {
+    if (code < 0) return false;
+  } else if (code == r.clearCode) {
+    return restartAfterClear(s, r);
+  }
+  String str = produceString(s, r, code);
+  if (str.length == 0) return false;
+  defineEntry(r, str.first);
+  finishString(r, code, str);
+  return true;
+}
+
+// The state of a new stream, whose tables and window are those given.
+LzwRun startRun(bool blockMode, int maxBits, Entry *table, unsigned char *suffix, unsigned char *window) {
+  LzwRun r;
+  r.group = nullptr;
+  r.bitOffset = r.bitSize = 0;
+  r.nBits = kInitBits;
+  r.mask = (1u << kInitBits) - 1;
+  r.maxCode = (1 << kInitBits) - 1;
+  r.cleared = false;
+  r.freeEntry = blockMode ? kClear + 1 : kFirstLiteralsEnd;
+  r.oldCode = -1;
+  r.finChar = 0;
+  r.prevLength = 1;
+  r.prevPos = 1;
+  r.out = r.limit = window;
+  r.windowBase = 1;
+  r.clearCode = blockMode ? kClear : kNoClear;
+  r.maxMaxCode = 1 << maxBits;
+  r.table = table;
+  r.suffix = suffix;
+  r.window = window;
+  return r;
+}
+
+// Reads the stream's first code, which can only be a single byte; anything
+// else is corrupt data and would make the next string refer to an entry
+// that was never set.
+void startData(LzwFilterState *s) {
+  LzwRun r = s->run;
+  int code = nextCode(s, r);
+  if (code >= 0 && code < kFirstLiteralsEnd) {
+    r.oldCode = r.finChar = code;
+    *r.out++ = static_cast<unsigned char>(code);
+  }
+  s->run = r;
+}
 
 }  // namespace
 
-BufFile *BufFilePushCompressed(BufFile *source) {
+BufFile *BufFilePushCompressed(BufFile *source, bool *outOfMemory) {
   FontReader reader;
   FontReaderInit(&reader, source);
   unsigned char header[sizeof magic_header + 1];
   if (!FontReaderRead(&reader, header, sizeof header) ||
       std::memcmp(header, magic_header, sizeof magic_header) != 0)
-    return nullptr;
+    return BufFilePushRefused(outOfMemory, false);
   int flags = header[sizeof magic_header];
   int maxBits = flags & kBitMask;
-  if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return nullptr;
+  if (maxBits < kMinMaxBits || maxBits > kMaxMaxBits) return BufFilePushRefused(outOfMemory, false);
   int maxMaxCode = 1 << maxBits;
 
   // One block: the record, the tables (one entry per code) and the window.
@@ -219,7 +417,7 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   size_t windowOffset = suffixOffset + static_cast<size_t>(maxMaxCode);
   size_t blockSize = windowOffset + kWindowSize + kCopyBlock;
   FontPtr<LzwFilterState> block(static_cast<LzwFilterState *>(FontAlloc(blockSize)));
-  if (!block) return nullptr;
+  if (!block) return BufFilePushRefused(outOfMemory, true);
   LzwFilterState *s = block.get();
   // Nothing of the block is cleared, so that a stream costs what it uses
   // and not the 670 KiB of 16-bit tables: every field of the record is set
@@ -228,215 +426,49 @@ BufFile *BufFilePushCompressed(BufFile *source) {
   // data and the free entry itself is decoded from the previous string.
   // Window bytes are delivered or copied only after they were written.
   auto *raw = reinterpret_cast<unsigned char *>(s);
-  s->table = reinterpret_cast<Entry *>(raw + tableOffset);
-  s->suffixTable = raw + suffixOffset;
-  s->window = raw + windowOffset;
-
   s->source = reader;
-  s->clearFlag = 0;
-  s->finChar = 0;
-  s->prevLength = 1;
-  s->bitOffset = 0;
-  s->bitSize = 0;
-  s->group = s->codeBuffer;
+  new (&s->groupFrame) FontFrame();
+  s->run = startRun((flags & kBlockMode) != 0, maxBits, reinterpret_cast<Entry *>(raw + tableOffset),
+                    raw + suffixOffset, raw + windowOffset);
+  s->maxBits = maxBits;
+  s->deliverFrom = 0;
   // The slack after a group cut short is read and masked off: it needs a
   // value all the same.
   std::memset(s->codeBuffer, 0, sizeof s->codeBuffer);
-  s->blockMode = (flags & kBlockMode) != 0;
-  s->maxBits = maxBits;
-  s->maxMaxCode = maxMaxCode;
-  s->nBits = kInitBits;
-  s->maxCode = (1 << kInitBits) - 1;
-  s->freeEntry = s->blockMode ? kClear + 1 : kFirstLiteralsEnd;
-  s->outEnd = 0;
-  s->deliverFrom = 0;
-  s->windowBase = 1;
-  s->prevPos = 1;
-
-  // The first code can only be a single byte; anything else is corrupt data
-  // and would make the next string refer to an entry that was never set.
-  s->oldCode = getcode(s);
-  if (s->oldCode >= kFirstLiteralsEnd) {
-    endData(s);
-  } else if (s->oldCode != -1) {
-    s->finChar = s->oldCode;
-    s->window[s->outEnd++] = static_cast<unsigned char>(s->finChar);
-  }
+  startData(s);
 
   BufFile *f = BufFileCreate(s, BufCompressedFill, BufCompressedSkip, BufCompressedClose);
-  if (!f) return nullptr;
+  if (!f) {
+    s->groupFrame.~FontFrame();
+    return BufFilePushRefused(outOfMemory, true);
+  }
   block.release();
   return f;
 }
 
 namespace {
 
+// The state of a fill, its room made: a fill writes single bytes without a
+// check, so the window has room for a fill's worth of them.
+LzwRun beginFill(LzwFilterState *s) {
+  LzwRun r = s->run;
+  if (r.oldCode != -1 && r.window + kWindowSize - r.out < BUFFILESIZE) r = slideWindow(s, r);
+  r.limit = r.window + s->deliverFrom + BUFFILESIZE;
+  return r;
+}
+
 // Decodes up to a buffer's worth of bytes (and the rest of the last string)
 // and delivers them with what the last fill left undelivered (the first
-// string of the stream).  The decoder's state is held in locals while it
-// runs, as the bytes it writes could otherwise alias any of the record's
-// fields; it goes back to the record around the calls that use it.
+// string of the stream).
 int BufCompressedFill(BufFile *f) {
   auto *s = static_cast<LzwFilterState *>(f->state);
-  int oldCode = s->oldCode;
-  unsigned char *const window = s->window;
-  unsigned char *const windowEnd = window + kWindowSize;
-  unsigned char *out = window + s->outEnd;
-  if (oldCode != -1 && windowEnd - out < BUFFILESIZE) {
-    // Room for a fill of single bytes: those are written without a check.
-    out = slideWindow(s, out);
-  }
-  unsigned char *limit = window + s->deliverFrom + BUFFILESIZE;
-
-  Entry *const table = s->table;
-  unsigned char *const suffix = s->suffixTable;
-  const int clearCode = s->blockMode ? kClear : -1;
-  const int maxMaxCode = s->maxMaxCode;
-  const unsigned char *group = s->group;
-  int finChar = s->finChar;
-  int prevLength = s->prevLength;
-  uint32_t prevPos = s->prevPos;
-  uint32_t windowBase = s->windowBase;
-  int freeEntry = s->freeEntry;
-  int maxCode = s->maxCode;
-  int nBits = s->nBits;
-  uint32_t mask = (1u << nBits) - 1;
-  int bitOffset = s->bitOffset;
-  int bitSize = s->bitSize;
-
-  // The next code, or -1 at the end of the code stream.
-  auto nextCode = [&]() -> int {
-    if (__builtin_expect(bitOffset >= bitSize, 0)) {
-      // A group at the same width is read where it lies when the source's
-      // buffer holds it; anything else as loadGroup does.
-      const unsigned char *held;
-      size_t n;
-      if (freeEntry <= maxCode && s->clearFlag == 0 &&
-          ((n = FontReaderAhead(&s->source, &held)) >= static_cast<size_t>(nBits) + 2 || n == 0)) {
-        bitOffset = 0;
-        bitSize = static_cast<int>(n) * 8 - (nBits - 1);
-        if (n == 0) return -1;
-        bitSize = nBits * 8 - (nBits - 1);
-        group = held;
-        FontReaderConsume(&s->source, static_cast<size_t>(nBits));
-      } else {
-        s->freeEntry = freeEntry;
-        bool more = loadGroup(s);
-        group = s->codeBuffer;
-        nBits = s->nBits;
-        maxCode = s->maxCode;
-        mask = (1u << nBits) - 1;
-        bitOffset = 0;
-        bitSize = s->bitSize;
-        if (!more) return -1;
-      }
-    }
-    int code = extractCode(group, bitOffset, mask);
-    bitOffset += nBits;
-    return code;
-  };
-
-  // Slides the window when the room left is too small for a string of len
-  // bytes.
-  auto makeRoom = [&](int len) {
-    if (windowEnd - out >= len) return;
-    s->prevPos = prevPos;
-    s->freeEntry = freeEntry;
-    unsigned char *moved = slideWindow(s, out);
-    limit -= out - moved;
-    out = moved;
-    prevPos = s->prevPos;
-    windowBase = s->windowBase;
-  };
-
-  while (oldCode != -1 && out < limit) {
-    int code = nextCode();
-    int first;
-    int len;
-    if (code < kFirstLiteralsEnd) {
-      if (code < 0) {
-        oldCode = -1;
-        break;
-      }
-      // A single byte; the window has room for it (see above).
-      first = code;
-      len = 1;
-      *out = static_cast<unsigned char>(code);
-    } else if (code == clearCode) {
-      // After a clear the encoder starts afresh with a single byte; a longer
-      // code would reach back into the discarded table.  That byte defines
-      // no string (its entry would be 256, the clear code itself).
-      s->clearFlag = 1;
-      bitSize = 0;
-      freeEntry = kClear + 1;
-      code = nextCode();
-      if (code < 0 || code >= kFirstLiteralsEnd) {
-        oldCode = -1;
-        break;
-      }
-      prevPos = windowBase + static_cast<uint32_t>(out - window);
-      prevLength = 1;
-      *out++ = static_cast<unsigned char>(code);
-      oldCode = finChar = code;
-      continue;
-    } else if (code < freeEntry) {
-      len = table[code].length;
-      makeRoom(len);
-      uint32_t from = table[code].position;
-      if (from >= windowBase) {
-        const unsigned char *src = window + (from - windowBase);
-        first = src[0];
-        copyString(out, src, len);
-      } else {
-        first = fromChain(out, len, code, table, suffix);
-      }
-    } else if (code == freeEntry) {
-      // The string the encoder defined with this very step: the previous
-      // string followed by its own first byte.
-      len = prevLength + 1;
-      makeRoom(len);
-      first = finChar;
-      if (prevPos >= windowBase) {
-        copyString(out, window + (prevPos - windowBase), prevLength);
-      } else {
-        fromChain(out, prevLength, oldCode, table, suffix);
-      }
-      out[prevLength] = static_cast<unsigned char>(first);
-    } else {
-      // A code above the free entry names nothing yet: corrupt data.
-      oldCode = -1;
-      break;
-    }
-
-    if (__builtin_expect(freeEntry < maxCode, 1)) {
-      table[freeEntry] = {prevPos, static_cast<uint16_t>(prevLength + 1), static_cast<uint16_t>(oldCode)};
-      suffix[freeEntry++] = static_cast<unsigned char>(first);
-    } else if (freeEntry < maxMaxCode) {
-      table[freeEntry] = {prevPos, static_cast<uint16_t>(prevLength + 1), static_cast<uint16_t>(oldCode)};
-      suffix[freeEntry++] = static_cast<unsigned char>(first);
-      // The encoder widens its codes after this one: the rest of the group
-      // is padding.
-      if (freeEntry > maxCode) bitSize = 0;
-    }
-    prevPos = windowBase + static_cast<uint32_t>(out - window);
-    prevLength = len;
-    out += len;
-    finChar = first;
-    oldCode = code;
-  }
-
-  s->oldCode = oldCode;
-  s->finChar = finChar;
-  s->prevLength = prevLength;
-  s->prevPos = prevPos;
-  s->freeEntry = freeEntry;
-  s->bitOffset = bitOffset;
-  s->bitSize = bitSize;
-  s->group = group;
-  unsigned char *from = window + s->deliverFrom;
-  s->outEnd = static_cast<size_t>(out - window);
-  s->deliverFrom = s->outEnd;
-  return BufFileDeliver(f, from, static_cast<int>(out - from));
+  LzwRun r = beginFill(s);
+  while (r.oldCode != -1 && r.out < r.limit)
+    if (!decodeCode(s, r)) r.oldCode = -1;  // the data has ended for good
+  s->run = r;
+  unsigned char *from = r.window + s->deliverFrom;
+  s->deliverFrom = static_cast<size_t>(r.out - r.window);
+  return BufFileDeliver(f, from, static_cast<int>(r.out - from));
 }
 
 int BufCompressedSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, count); }
@@ -444,6 +476,7 @@ int BufCompressedSkip(BufFile *f, int count) { return BufFileSkipByFilling(f, co
 int BufCompressedClose(BufFile *f, int doClose) {
   auto *s = static_cast<LzwFilterState *>(f->state);
   BufFile *source = s->source.file;
+  s->groupFrame.~FontFrame();  // leaves the group, taking its bytes
   FontFree(s);
   BufFileClose(source, doClose);
   return 1;

@@ -6,5 +6,6 @@
 
 // Checks the three-byte header at once; none when it is not LZW data with a
 // maximum code width of 12 to 16 bits, or memory is short (the source then
-// still belongs to the caller).
-BufFile *BufFilePushCompressed(BufFile *source);
+// still belongs to the caller), which *outOfMemory, unless none, tells.  A
+// BufFilePushProc.
+BufFile *BufFilePushCompressed(BufFile *source, bool *outOfMemory = nullptr);

@@ -2,7 +2,7 @@
 // the header of a block with codes of its own is read and checked in full;
 // the symbols of every block with codes are decoded through one table lookup
 // each, a length and its distance after one refill of the bit buffer.
-// While the output has room for the longest match and then some, matches are
+// While the output has room for the worst step (kStepRoom), matches are
 // copied eight bytes at a time, past their end if need be (later output
 // overwrites those bytes); near the end of the buffer every write is
 // checked.
@@ -20,6 +20,7 @@ constexpr int kMaxLitLenCodes = 286;
 constexpr int kMaxDistCodes = 30;
 constexpr int kEndOfBlock = 256;
 constexpr int kTableBits = 11;  // codes up to this long are found in one lookup
+constexpr int kMinMatch = 3;
 constexpr int kMaxMatch = 258;
 
 // Bases and extra bits of the length codes 257..285 and of the distance
@@ -58,11 +59,20 @@ static_assert(kPairBits <= 56);
 // Bits least significant first, 64 at a time.  Past the end of the data the
 // reader supplies zero bits and counts them, so that a decoder that strays
 // past the end is noticed (by `overrun`) without a check at every bit.
+//
+// The buffer's invariants, which both refills keep: it holds count_ <= 64
+// bits, the next bits of the stream in its low count_ bits; the bits above
+// count_ are zeros or copies of the bits of the data at p_ on (a fast refill
+// loads a whole word but counts only its whole bytes, leaving part of the
+// next byte above the count).  Or-ing the data at p_ in above the count is
+// therefore always right.
 class BitReader {
  public:
   BitReader(const unsigned char *in, size_t size) : p_(in), end_(in + size) {}
 
-  // At least 56 bits in the buffer.
+  // At least 56 bits in the buffer.  Once fewer than 8 bytes are left it
+  // takes one byte at a time (and zero bits past the end) and may leave
+  // count_ at 64; refillFast is not used after that (it needs 8 bytes).
   void refill() {
     if (end_ - p_ >= 8) {
       refillFast();
@@ -76,8 +86,13 @@ class BitReader {
       count_ += 8;
     }
   }
-  // At least 56 bits in the buffer, when at least 8 bytes of data are
-  // left.
+  // At least 56 bits in the buffer, branch-free.  Requires at least 8
+  // bytes of data left (end_ - p_ >= 8: the load reads 8) and count_ < 64
+  // (the shift below; after any refill count_ is 56 to 63, and the fast
+  // loop's callers only take bits between refills).  The word's bytes
+  // shifted in above count_ agree with the copies already there, and only
+  // the whole bytes that fit are counted: count_ becomes 56 + count_ % 8,
+  // p_ moves past (63 - count_) / 8 bytes, at most 7.
   void refillFast() {
     uint64_t v;
     std::memcpy(&v, p_, 8);
@@ -265,9 +280,24 @@ inline uint32_t valueOf(uint32_t e, BitReader &bits) {
   return (e >> kValueShift & kValueMask) + extra;
 }
 
-// Copies a match of `length` bytes from `distance` back, at least 1 and no
-// further back than the output's start, in words of eight bytes: up to 7
-// bytes past its end are written too.
+// The most bytes the match copy below writes past a match's end: 21, when a
+// 3-byte match from a distance below 8 (not 4) is copied, eight bytes one by
+// one and then two words.  Longer matches and other distances write less
+// past their end; the words after the first 24 bytes, at most 7.
+constexpr int kCopyOvershoot = 8 + 2 * 8 - kMinMatch;
+
+// The fast loop's room, from its worst step, enumerated: a literal, then a
+// match of the longest length, then the bytes its copy may write past it
+// (the other steps, one or two literals, write less).  While this much
+// output room is left, a step's writes need no check.
+constexpr int kStepRoom = 1 + kMaxMatch + kCopyOvershoot;
+
+// Copies a match of `length` bytes (kMinMatch to kMaxMatch) from `distance`
+// back, at least 1 and no further back than the output's start, in words of
+// eight bytes: up to kCopyOvershoot bytes past its end are written too.
+// kStepRoom counts on that bound: a change to these writes must keep
+// copyWriteEnd in step, and the static_assert after it then tells whether
+// kCopyOvershoot (and so kStepRoom) must grow.
 inline void copyMatch(unsigned char *out, uint32_t distance, uint32_t length) {
   const unsigned char *from = out - distance;
   unsigned char *to = out, *end = out + length;
@@ -295,16 +325,39 @@ inline void copyMatch(unsigned char *out, uint32_t distance, uint32_t length) {
   for (to += 16, from += 16; to < end; to += 8, from += 8) std::memcpy(to, from, 8);
 }
 
+// Where copyMatch's writes end, counted from `out`: its writes step by step.
+constexpr uint32_t copyWriteEnd(uint32_t distance, uint32_t length) {
+  uint32_t to = 0;
+  if (distance == 4) {
+    for (; to < length; to += 8) {}
+    return to;
+  }
+  if (distance < 8) to += 8;
+  for (to += 16; to < length; to += 8) {}
+  return to;
+}
+// The most bytes copyMatch writes past the end of any match (a distance of
+// 8 stands for all longer ones).
+constexpr uint32_t copyOvershoot() {
+  uint32_t most = 0;
+  for (uint32_t distance = 1; distance <= 8; distance++)
+    for (uint32_t length = kMinMatch; length <= kMaxMatch; length++) {
+      uint32_t past = copyWriteEnd(distance, length) - length;
+      if (past > most) most = past;
+    }
+  return most;
+}
+static_assert(copyOvershoot() == kCopyOvershoot, "kStepRoom assumes the copy's overshoot");
+
 // The output and the state of decoding it.
 struct Output {
   unsigned char *begin, *at, *end;
 };
 
-// While this much output room is left, a step's writes need no check: two
-// literals, or the longest match and the bytes its copy may write past it.
-constexpr int kStepRoom = kMaxMatch + 16;
-// While this many input bytes are left, a step's two refills need no check.
+// While this many input bytes are left, a step's two refills need no check:
+// each takes at most 7 bytes and needs 8 left when it starts.
 constexpr size_t kStepInput = 16;
+static_assert(kStepInput >= 7 + 8);
 
 enum class Symbols { kEndOfBlock, kFault, kNearEnd };
 

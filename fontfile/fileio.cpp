@@ -96,15 +96,11 @@ BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
     return nullptr;
   }
   if (!filter) return raw;
-  // A push that fails tells no reason.  It fails for one of two: memory, or
-  // data that does not begin as the filter's data; a request refused during
-  // the push tells which.
-  long refusedBefore = FontAllocRefusals();
-  BufFile *filtered = filter(raw);
+  bool outOfMemory = false;
+  BufFile *filtered = filter(raw, &outOfMemory);
   if (!filtered) {
     BufFileClose(raw, 1);
-    refuse(failure, FontAllocRefusals() != refusedBefore ? FontFileProblem::NoMemory
-                                                          : FontFileProblem::BadData);
+    refuse(failure, outOfMemory ? FontFileProblem::NoMemory : FontFileProblem::BadData);
     return nullptr;
   }
   return filtered;
@@ -122,10 +118,10 @@ const FileCompression *FileCompressionOf(const char *name) {
   return nullptr;
 }
 
-BufFile *FontFileOpen(const char *path) {
+BufFile *FontFileOpen(const char *path, FontFileFailure *failure) {
   const FileCompression *c = FileCompressionOf(path);
   BufFilePushProc filter = c && std::strlen(path) > std::strlen(c->suffix) ? c->filter : nullptr;
-  return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter, nullptr);
+  return FontFileOpenAt({AT_FDCWD, path, FontFileKind::Unknown}, filter, failure);
 }
 
 void FontFileClose(BufFile *f) { BufFileClose(f, 1); }

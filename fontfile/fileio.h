@@ -1,3 +1,9 @@
+// fontfile/ turns a file into a stream a format reader can read: buffered
+// streams (bufio.h) and the one bounded reader every parser reads through
+// (fontreader.h), the gzip and LZW filters, opening a file with the filter
+// its suffix calls for (here), the renderer registry and the font name
+// table.  It knows no font format.
+//
 // Opening a font or encoding file as a ready stream: a raw stream over the
 // file, with a decompressing filter pushed on it when the file is compressed.
 #pragma once
@@ -26,11 +32,6 @@ struct FontFileRef {
   const char *name;
   FontFileKind kind;
 };
-
-// A filter's push: the filtered stream over `raw`, or none when `raw` does
-// not begin as the filter's data or memory is short (`raw` then still
-// belongs to the caller).
-typedef BufFile *(*BufFilePushProc)(BufFile *raw);
 
 // The compressed forms a font or encoding file may take, by the suffix its
 // name ends in, each with the filter its stream takes: the one table from
@@ -67,7 +68,8 @@ struct FontFileFailure {
 BufFile *FontFileOpenAt(const FontFileRef &file, BufFilePushProc filter,
                         FontFileFailure *failure);
 // The same for a path, with the filter its ending calls for (a path that is
-// nothing but the suffix gets none).
-BufFile *FontFileOpen(const char *path);
+// nothing but the suffix gets none).  On failure `failure`, unless none,
+// says why.
+BufFile *FontFileOpen(const char *path, FontFileFailure *failure = nullptr);
 // Closes the whole stack, descriptor included.
 void FontFileClose(BufFile *f);

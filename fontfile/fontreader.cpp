@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/fontstruct.h"
+#include "util/growarray.h"
 
 namespace {
 // BufFileRead and BufFileSkip take int counts: larger requests go in chunks
@@ -29,21 +30,9 @@ bool FontReaderSkipPast(FontReader *r, unsigned char byte) {
   }
 }
 
-bool FontReaderPassOver(FontReader *r, uint64_t count) {
-  while (count > 0) {
-    const unsigned char *bytes;
-    size_t held = FontReaderAhead(r, &bytes);
-    if (held == 0) return false;
-    size_t take = count < held ? static_cast<size_t>(count) : held;
-    FontReaderConsume(r, take);
-    count -= take;
-  }
-  return true;
-}
-
 uint32_t FontReaderGetAcross(FontReader *r, int size, bool msbFirst) {
-  unsigned char b[4] = {};
-  for (int i = 0; i < size; i++) b[i] = static_cast<unsigned char>(FontReaderByte(r));
+  unsigned char b[4];
+  FontReaderRead(r, b, static_cast<size_t>(size));  // zeros past the end
   return size == 4 ? FontLoad32(b, msbFirst) : FontLoad16(b, msbFirst);
 }
 
@@ -68,23 +57,17 @@ bool FontReaderSkip(FontReader *r, uint64_t count) {
   r->position += count;
   while (count > 0) {
     int want = static_cast<int>(count < kChunk ? count : kChunk);
-    bool more = count > static_cast<uint64_t>(want);
-    // A skip past the end of a plain file succeeds.  Before passing over
-    // another chunk, take this chunk's last byte to prove the data reached
-    // it, so that a length of 2^64 ends at the end of the data instead of
-    // spinning through billions of chunks.
-    if (BufFileSkip(r->file, more ? want - 1 : want) < 0 || (more && BufFileGetByte(r->file) < 0)) {
+    // A plain file's seek passes its end without complaint: each chunk's
+    // last byte is taken to prove the data reached it, which also ends a
+    // length of 2^64 at the end of the data instead of spinning through
+    // billions of chunks.
+    if (BufFileSkip(r->file, want - 1) < 0 || BufFileGetByte(r->file) < 0) {
       r->ended = true;
       return false;
     }
     count -= static_cast<uint64_t>(want);
   }
   return true;
-}
-
-bool FontReaderSkipTo(FontReader *r, uint64_t offset) {
-  if (offset < r->position) return false;
-  return FontReaderSkip(r, offset - r->position);
 }
 
 bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outOfMemory) {
@@ -98,16 +81,13 @@ bool FontReaderReadBlock(FontReader *r, uint64_t count, char **block, bool *outO
     // chunk), and never beyond what was declared.
     // A block beyond the allocation ceiling is refused by FontRealloc.
     uint64_t whole = count < kFontAllocLimit ? count + 1 : uint64_t{kFontAllocLimit} + 1;
-    uint64_t next = capacity == 0 ? kFirstBlock : uint64_t{capacity} * 2;
-    if (next > whole) next = whole;
-    void *grown = FontRealloc(data.get(), static_cast<size_t>(next));
-    if (!grown) {
+    void *grown = data.get();
+    if (!GrowRoom(&grown, &capacity, capacity + 1, 1, kFirstBlock, static_cast<size_t>(whole))) {
       *outOfMemory = true;
       return false;
     }
     data.release();
     data.reset(static_cast<char *>(grown));
-    capacity = static_cast<size_t>(next);
     size_t want = capacity - 1 - static_cast<size_t>(done);
     if (!FontReaderRead(r, data.get() + done, want)) return false;
     done += want;
@@ -134,17 +114,7 @@ bool FontReaderEnterFrame(FontReader *r, uint64_t count, FontFrame *frame, bool 
 }
 
 bool FontReaderReserve(void **array, size_t *capacity, size_t need, size_t size) {
-  if (need <= *capacity) return true;
-  size_t grown = *capacity < 16 ? 16 : *capacity;
-  while (grown < need) {
-    if (grown > SIZE_MAX / 2) return false;
-    grown *= 2;
-  }
-  void *p = FontReallocArray(*array, grown, size);
-  if (!p) return false;
-  *array = p;
-  *capacity = grown;
-  return true;
+  return GrowRoom(array, capacity, need, size);
 }
 
 namespace {

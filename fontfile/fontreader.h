@@ -36,16 +36,10 @@ inline void FontReaderInit(FontReader *r, BufFile *file) {
   r->ended = false;
 }
 
-// One byte 0..255; 0 once the data has ended.
-inline unsigned FontReaderByte(FontReader *r) {
-  ++r->position;
-  int c = BufFileGetByte(r->file);
-  if (__builtin_expect(c < 0, 0)) {
-    r->ended = true;
-    return 0;
-  }
-  return static_cast<unsigned>(c);
-}
+// The byte readers, FontReaderChar and FontReaderPeek, tell the end of the
+// data apart from a NUL as the stream does: -1 (BUFFILEEOF).  Numbers and
+// records are read with the readers below them, which give zeros at the
+// end.
 
 // One character 0..255, or -1 (BUFFILEEOF) once the data has ended.
 inline int FontReaderChar(FontReader *r) {
@@ -89,13 +83,15 @@ inline int FontReaderPeek(FontReader *r) {
   return FontReaderAhead(r, &b) > 0 ? b[0] : BUFFILEEOF;
 }
 
+// The two skips.  Each is false, with `ended` set, when the data ends first.
+//
+// Passes over count bytes; `position` moves by count, as a read's does.
+// The stream skips (a plain file seeks) all but the last byte, which is
+// taken, so that a skip past the end of a plain file fails too.
+bool FontReaderSkip(FontReader *r, uint64_t count);
 // Passes over the bytes up to and including the next `byte`, taking the
-// buffered bytes in bulk; false when the data ends first.
+// buffered bytes in bulk.
 bool FontReaderSkipPast(FontReader *r, unsigned char byte);
-// Passes over count bytes by taking them through the buffer, so that it is
-// false when the data ends first, even on a plain file (FontReaderSkip may
-// seek past its end).  For short distances, such as a header's fields.
-bool FontReaderPassOver(FontReader *r, uint64_t count);
 
 // Unsigned numbers of 2 and 4 bytes in either byte order, from memory.
 inline uint32_t FontLoad32(const unsigned char *b, bool msbFirst) {
@@ -171,12 +167,6 @@ inline bool FontReaderRead(FontReader *r, void *buf, size_t count) {
   r->position += count - got;
   return false;
 }
-// Passes over count bytes; false when the stream says the data ended.  A
-// skip past the end of a plain file can succeed; the next read then fails.
-bool FontReaderSkip(FontReader *r, uint64_t count);
-// Moves forward to the byte at `offset`; false when that lies behind.
-bool FontReaderSkipTo(FontReader *r, uint64_t offset);
-
 // Reads a block of `count` bytes into a new allocation that grows as the
 // data arrives, plus a terminating NUL after the last byte.  False (nothing
 // kept) when the data ends first or memory runs out; *outOfMemory tells

@@ -20,8 +20,9 @@
 #include <cstring>
 #include <zlib.h>
 
-#include "fontfile/deflateengine.h"
+#include "fontfile/deflatedecode.h"
 #include "fontfile/fontreader.h"
+#include "util/growarray.h"
 #include "util/miscutil.h"
 
 namespace {
@@ -87,10 +88,8 @@ struct GzipFilterState {
 voidpf zlibAlloc(voidpf, uInt items, uInt size) { return FontAllocArray(items, size); }
 void zlibFree(voidpf, voidpf p) { FontFree(p); }
 
-// Reads and passes over a member header; true when it is valid, the source
-// then on the first byte of the deflate data.  The optional fields are
-// taken through the buffer rather than skipped, so that a header cut short
-// is noticed (a plain file's seek would pass its end without complaint).
+// Reads and passes over a member header; true when it is valid and whole,
+// the source then on the first byte of the deflate data.
 bool readHeader(FontReader *r) {
   unsigned char fixed[kFixedHeaderSize];
   if (!FontReaderRead(r, fixed, sizeof fixed)) return false;
@@ -99,12 +98,12 @@ bool readHeader(FontReader *r) {
   if (flags & kFlagReserved) return false;
   if (flags & kFlagExtra) {
     uint16_t length = FontReaderGet16(r, false);
-    if (r->ended || !FontReaderPassOver(r, length)) return false;
+    if (r->ended || !FontReaderSkip(r, length)) return false;
   }
   if ((flags & kFlagName) && !FontReaderSkipPast(r, 0)) return false;
   if ((flags & kFlagComment) && !FontReaderSkipPast(r, 0)) return false;
   // The header checksum is passed over, not verified.
-  if ((flags & kFlagHeaderCrc) && !FontReaderPassOver(r, 2)) return false;
+  if ((flags & kFlagHeaderCrc) && !FontReaderSkip(r, 2)) return false;
   return true;
 }
 
@@ -114,7 +113,8 @@ int BufZipFileClose(BufFile *f, int doClose);
 
 }  // namespace
 
-// A state ready for a member; none when memory is short.
+// A state ready for a member; none when memory is short (inflate's set-up
+// fails for nothing else).
 static GzipFilterState *newState() {
   FontPtr<GzipFilterState> x(static_cast<GzipFilterState *>(FontAlloc(sizeof(GzipFilterState))));
   if (!x) return nullptr;
@@ -139,18 +139,26 @@ static void freeState(GzipFilterState *x) {
   FontFree(x);
 }
 
-BufFile *BufFilePushZIP(BufFile *source) {
+bool GzipDecodesWholeMembers() {
+#ifdef LORVANE_WHOLE_MEMBERS
+  return true;
+#else
+  return false;
+#endif
+}
+
+BufFile *BufFilePushZIP(BufFile *source, bool *outOfMemory) {
   // The header first: data that is not gzip costs no allocation.
   FontReader reader;
   FontReaderInit(&reader, source);
-  if (!readHeader(&reader)) return nullptr;
+  if (!readHeader(&reader)) return BufFilePushRefused(outOfMemory, false);
   GzipFilterState *x = newState();
-  if (!x) return nullptr;
+  if (!x) return BufFilePushRefused(outOfMemory, true);
   x->source = reader;
   BufFile *f = BufFileCreate(x, BufZipFileFill, BufZipFileSkip, BufZipFileClose);
   if (!f) {
     freeState(x);
-    return nullptr;
+    return BufFilePushRefused(outOfMemory, true);
   }
   return f;
 }
@@ -166,13 +174,9 @@ bool holdRest(GzipFilterState *x) {
   size_t capacity = 0;
   for (;;) {
     if (x->heldSize == capacity) {
-      if (capacity == kWholeInputLimit) return false;
-      size_t grown = capacity == 0 ? size_t{kGzipBufSize} : 2 * capacity;
-      if (grown > kWholeInputLimit) grown = kWholeInputLimit;
-      auto *p = static_cast<unsigned char *>(FontRealloc(x->held, grown));
-      if (!p) return false;
-      x->held = p;
-      capacity = grown;
+      void *block = x->held;
+      if (!GrowRoom(&block, &capacity, capacity + 1, 1, kGzipBufSize, kWholeInputLimit)) return false;
+      x->held = static_cast<unsigned char *>(block);
     }
     bool ended;
     x->heldSize += FontReaderReadSome(&x->source, x->held + x->heldSize, capacity - x->heldSize, &ended);
@@ -191,8 +195,12 @@ bool decodeWhole(GzipFilterState *x, size_t *produced) {
   const unsigned char *t = x->held + x->heldSize - 4;
   size_t size = t[0] | size_t{t[1]} << 8 | size_t{t[2]} << 16 | size_t{t[3]} << 24;
   if (size > kWholeOutputLimit || size / kMaxDeflateRatio > x->heldSize) return false;
-  x->whole = DeflateEngineDecode(x->held, x->heldSize, size, produced);
-  return x->whole != nullptr;
+  // The decoder takes only members that zlib would deliver to the same
+  // bytes and end (DeflateDecodeStrict).
+  FontPtr<unsigned char> out(static_cast<unsigned char *>(FontAlloc(size > 0 ? size : 1)));
+  if (!out || !DeflateDecodeStrict(x->held, x->heldSize, out.get(), size, produced)) return false;
+  x->whole = out.release();
+  return true;
 }
 
 // When it streams, inflate takes the bytes held for the whole way first,
@@ -206,7 +214,7 @@ int BufZipFileFill(BufFile *f) {
   if (!x->decided) {
     x->decided = true;
     size_t n;
-    if (DeflateEngineAvailable() && decodeWhole(x, &n)) {
+    if (GzipDecodesWholeMembers() && decodeWhole(x, &n)) {
       x->status = Z_STREAM_END;
       return BufFileDeliver(f, x->whole, static_cast<int>(n));
     }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -129,27 +128,6 @@ TEST(Atoms, ManySimilarNamesHashApart) {
       }
   check(glyphs);
   check(fonts);
-}
-
-// The hash table starts with 1024 slots and doubles when an insertion finds
-// it half full; the reverse map starts with room for 1000 atoms and doubles
-// when full.  Seen from outside as the largest request of each insertion:
-// the names' records share a block, so a growth is an insertion's only
-// request.
-TEST(Atoms, TheFirstGrowthsHappenAtTheDocumentedCounts) {
-  FontAllocFailAt(0);
-  if (Intern("count-1") != 1) GTEST_SKIP() << "needs a fresh process (run under CTest)";
-  const std::map<int, size_t> growths = {
-      {513, 2048 * sizeof(void *)},   // 512 of 1024 slots used
-      {1000, 2000 * sizeof(void *)},  // atoms 1 to 999 fill the map
-      {1025, 4096 * sizeof(void *)},  // 1024 of 2048 slots used
-  };
-  for (int i = 2; i <= 1100; i++) {
-    FontAllocFailAt(0);
-    Intern("count-" + std::to_string(i));
-    auto growth = growths.find(i);
-    EXPECT_EQ(FontAllocLargest(), growth == growths.end() ? 0 : growth->second) << i;
-  }
 }
 
 TEST(Atoms, OutOfMemoryGivesNoAtomAndChangesNothing) {

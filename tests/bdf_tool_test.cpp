@@ -1,12 +1,11 @@
 // lorvane indexing directories of BDF fonts.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "tests/support/bdf_samples.h"
 #include "tests/support/bdf_writer.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/tool_cases.h"
 
 namespace {
 
@@ -32,28 +31,12 @@ TEST(BdfTool, IndexesBdfFontsAndReportsTheBadOnes) {
   ToolResult r = RunTool({dir.path()});
   EXPECT_EQ(r.status, 0);
   const std::string lower = "-lorvane-test-bold-r-normal--16-120-75-75-c-80-iso8859-1";
-  EXPECT_EQ(ReadFile(dir / "fonts.dir"),
-            "2\na.bdf " + lower +
-                "\nd.bdf -header-named-medium-r-normal--16-120-75-75-c-80-iso8859-1\n");
+  EXPECT_EQ(ReadFile(dir / "fonts.dir"), "2\na.bdf " + lower + "\nd.bdf -header-named-medium-r-normal--16-120-75-75-c-80-iso8859-1\n");
   // c.bdf: 4 header lines, 5 property lines, CHARS, two glyph blocks of 17
   // and 19 lines, then ENDFONT on line 47 where the third glyph should be.
-  EXPECT_EQ(r.stderrText,
-            "lorvane: Duplicate font names " + lower + "\n\ta.bdf b.bdf\n" +
-                "lorvane: unable to process font " + dir.path() + "/b.bdf, skipping\n" +
-                "BDF Error on line 47: 1 too few characters\n" +
-                "lorvane: unable to process font " + dir.path() + "/c.bdf, skipping\n" +
-                "BDF Error on line 1: bad 'STARTFONT'\n" +
-                "lorvane: unable to process font " + dir.path() + "/e.bdf, skipping\n");
-}
-
-// A glyph "A" at code 65 with the BBX numbers and the row lines given.
-BdfGlyph boxGlyph(const std::string &bbx, std::vector<std::string> rows) {
-  BdfGlyph g;
-  g.name = "A";
-  g.bbx = bbx;
-  g.height = 0;  // no default rows
-  g.rows = std::move(rows);
-  return g;
+  EXPECT_EQ(r.stderrText, "lorvane: Duplicate font names " + lower + "\n\ta.bdf b.bdf\n" + SkipMessage(dir, "b.bdf") +
+                              "BDF Error on line 47: 1 too few characters\n" + SkipMessage(dir, "c.bdf") +
+                              "BDF Error on line 1: bad 'STARTFONT'\n" + SkipMessage(dir, "e.bdf"));
 }
 
 TEST(BdfTool, GlyphBoxesAreReadAsTheir16BitMetricsDescribeThem) {
@@ -63,44 +46,40 @@ TEST(BdfTool, GlyphBoxesAreReadAsTheir16BitMetricsDescribeThem) {
   // wraps alone changes its size by 65536.
   const std::string name = "-lorvane-test-medium-r-normal--16-120-75-75-c-80-iso8859-1";
   const std::string indexed = "1\na.bdf " + name + "\n";
-  // Line 16 is the first glyph's BITMAP line.
-  struct Case {
-    const char *what;
-    BdfGlyph glyph;
-    std::string fontsDir;
-    std::string errors;  // BDF messages; a skipped font's message follows
-  } cases[] = {
-      {"a y offset of 40000", boxGlyph("8 2 0 40000", {"FF", "81"}), indexed, ""},
-      {"a y offset of -40000", boxGlyph("8 2 0 -40000", {"FF", "81"}), indexed, ""},
-      {"an x offset of 40000", boxGlyph("8 2 40000 0", {"FF", "81"}), indexed, ""},
-      {"an x offset of -40000", boxGlyph("8 2 -40000 0", {"FF", "81"}), indexed, ""},
-      // Right bearing and ascent -1: a box of -1 x -1 has no rows and no
-      // bytes, so ENDCHAR follows BITMAP.
-      {"65535 x 65535", boxGlyph("65535 65535 0 0", {}), indexed, ""},
-      // Width -65535: its row gives no bytes where -8191 per row are due.
-      {"a right edge past 32767", boxGlyph("1 1 32767 0", {"80"}), indexed,
-       "BDF Error on line 18: bytes != rows * bytes_per_row (0 != 1 * -8191)\n"},
-      // Height -65534: no rows are read, the first row stands where ENDCHAR
-      // is due, the second where the next STARTCHAR is.
-      {"a top edge past 32767", boxGlyph("8 2 0 32767", {"FF", "81"}), "0\n",
-       "BDF Error on line 17: missing 'ENDCHAR'\n"
-       "BDF Error on line 18: 1 too few characters\n"},
-      // 512 MiB of bitmap is not kept, but its rows are read.
-      {"65534 x 65534",
-       boxGlyph("65534 65534 -32767 -32767", std::vector<std::string>(65534, "FF")), indexed, ""},
-  };
-  for (const Case &c : cases) {
-    TempDir dir;
+  // A font of a glyph "A" at code 65 with the BBX numbers and the row lines
+  // given, then a plain "B"; the BDF messages, then the skip when skipped.
+  auto box = [&](const char *what, const std::string &bbx, std::vector<std::string> rows, bool kept,
+                 std::string errors = "") -> ToolCase {
+    BdfGlyph g;
+    g.name = "A";
+    g.bbx = bbx;
+    g.height = 0;  // no default rows
+    g.rows = std::move(rows);
     BdfFont font;
     font.properties.push_back(BdfString("FONT", name));
-    font.glyphs = {c.glyph, BdfBoxGlyph("B", 66, 8, 2)};
-    WriteFile(dir / "a.bdf", WriteBdf(font));
-    Indexed r = IndexDirectory(dir);
-    EXPECT_EQ(r.run.status, 0) << c.what;
-    EXPECT_EQ(r.fontsDir, c.fontsDir) << c.what;
-    EXPECT_EQ(r.run.stderrText, c.errors + (c.fontsDir == indexed ? "" : SkipMessage(dir, "a.bdf")))
-        << c.what;
-  }
+    font.glyphs = {g, BdfBoxGlyph("B", 66, 8, 2)};
+    return {what, {}, {{"a.bdf", WriteBdf(font)}}, {}, 0, errors + (kept ? "" : Skipped("a.bdf")),
+            {{"fonts.dir", kept ? indexed : "0\n"}}};
+  };
+  // Line 16 is the first glyph's BITMAP line.
+  RunToolCases({
+      box("a y offset of 40000", "8 2 0 40000", {"FF", "81"}, true),
+      box("a y offset of -40000", "8 2 0 -40000", {"FF", "81"}, true),
+      box("an x offset of 40000", "8 2 40000 0", {"FF", "81"}, true),
+      box("an x offset of -40000", "8 2 -40000 0", {"FF", "81"}, true),
+      // Right bearing and ascent -1: a box of -1 x -1 has no rows and no
+      // bytes, so ENDCHAR follows BITMAP.
+      box("65535 x 65535", "65535 65535 0 0", {}, true),
+      // Width -65535: its row gives no bytes where -8191 per row are due.
+      box("a right edge past 32767", "1 1 32767 0", {"80"}, true,
+          "BDF Error on line 18: bytes != rows * bytes_per_row (0 != 1 * -8191)\n"),
+      // Height -65534: no rows are read, the first row stands where ENDCHAR
+      // is due, the second where the next STARTCHAR is.
+      box("a top edge past 32767", "8 2 0 32767", {"FF", "81"}, false,
+          "BDF Error on line 17: missing 'ENDCHAR'\nBDF Error on line 18: 1 too few characters\n"),
+      // 512 MiB of bitmap is not kept, but its rows are read.
+      box("65534 x 65534", "65534 65534 -32767 -32767", std::vector<std::string>(65534, "FF"), true),
+  });
 }
 
 }  // namespace

@@ -238,17 +238,6 @@ TEST(Check, WorksOnAReadOnlyFileSystem) {
             "lorvane: failed to create directory in .\n");
 }
 
-TEST(Check, AReportThatCannotBeWrittenIsAFailure) {
-  TempDir d;
-  ToolOptions options;
-  options.cwd = d.path();
-  options.stdoutPath = "/dev/full";
-  ToolResult r = RunTool({"--check"}, options);  // no fonts.dir: a report is due
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.stderrText, "lorvane: cannot write to standard output\n");
-  EXPECT_FALSE(FileExists(d / "fonts.dir"));
-}
-
 TEST(Check, AReportListsExactlyTheLinesThatGoAndCome) {
   // A larger index with lines gone, come and changed in several places: the
   // lines not reported are the same sequence in the old and the new file.

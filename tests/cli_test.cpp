@@ -4,17 +4,13 @@
 #include <cerrno>
 #include <functional>
 #include <thread>
-#include <optional>
-#include <utility>
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "tests/support/pcf_writer.h"
-#include "tests/support/run_tool.h"
-#include "tests/support/tempdir.h"
+#include "tests/support/tool_cases.h"
 
 namespace {
 
@@ -25,22 +21,17 @@ ToolResult RunIn(const TempDir &cwd, std::vector<std::string> args, long fileSiz
   return RunTool(args, options);
 }
 
-// One run of the tool in a fresh directory: what is there before, the
-// words, and what the run must leave.
-struct CommandLineCase {
-  const char *what;
-  std::vector<std::string> dirs;                                  // made first
-  std::vector<std::pair<std::string, std::string>> files;         // then written
-  std::vector<std::string> args;
-  int status;
-  std::string stderrText;
-  std::vector<std::pair<std::string, std::optional<std::string>>> after;  // none: absent
-};
+ToolOptions invokedAs(const char *argv0) {
+  ToolOptions options;
+  options.argv0 = argv0;
+  return options;
+}
 
 TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
   const std::optional<std::string> absent;
   const std::string empty = "0\n";
-  const CommandLineCase cases[] = {
+  const std::string longDir(1100, 'y');
+  RunToolCases({
       {"no words index the current directory", {}, {}, {}, 0, "", {{"fonts.dir", empty}}},
       {"-- ends the options and is skipped", {}, {}, {"--"}, 0, "", {{"fonts.dir", empty}}},
       {"so does any longer word of two dashes", {}, {}, {"--anything"}, 0, "",
@@ -76,6 +67,84 @@ TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
        {{"one/encodings.dir", absent}, {"two/encodings.dir", absent}, {"one/fonts.dir", empty}}},
       {"without -e encodings.dir is left alone", {}, {{"encodings.dir", "kept\n"}}, {}, 0, "",
        {{"encodings.dir", "kept\n"}}},
+      {"messages begin with the invocation name as given", {}, {}, {"-q"}, 0,
+       "/some/where/mkidx: unknown option `-q'\n", {}, nullptr, invokedAs("/some/where/mkidx")},
+      {"a joined -e word too long to be made absolute is itself the first directory", {}, {},
+       {"-e" + longDir}, 1,
+       "lorvane: directory name `" + longDir + "' too long\n" + "lorvane: failed to create directory in -e" +
+           longDir + "\n",
+       {}},
+  });
+}
+
+// fonts.scale entries are merged into fonts.dir as they are read.
+TEST(CommandLine, FontsScaleIsMergedExactlyAsRead) {
+  const std::string cannot = "lorvane: failed to create directory in .\n";
+  const std::string refused = "./fonts.scale: Invalid argument\n" + cannot;
+  const std::string font = WritePcf(TypicalPcf("A-Font", 4)), indexed = "1\na.pcf a-font\n";
+  RunToolCases({
+      {"inner spaces, a name on the next line, a carriage return kept", {},
+       {{"fonts.scale",
+         "  5\n\n"
+         "a.pfa -Adobe-Foo-Medium-R  inner  spaces  \n"
+         "b.ttf\r\n"     // the file name alone: the next line is its font name
+         "\n"
+         "   -b-Bar\r\n"  // leading white space dropped, the carriage return kept
+         "\t\n"}},
+       {}, 0, "",
+       {{"fonts.dir", "2\na.pfa -Adobe-Foo-Medium-R  inner  spaces  \nb.ttf -b-Bar\r\n"}}},
+      // The count is only checked for presence.
+      {"a count of 0", {}, {{"fonts.scale", "0\nx.pfa x\ny.pfa y\n"}}, {}, 0, "",
+       {{"fonts.dir", "2\nx.pfa x\ny.pfa y\n"}}},
+      {"no count", {}, {{"fonts.scale", ""}}, {}, 0, "", {{"fonts.dir", "0\n"}}},
+      {"a blank count", {}, {{"fonts.scale", "   \n"}}, {}, 0, "", {{"fonts.dir", "0\n"}}},
+      {"a word for a count", {}, {{"fonts.scale", "abc x.pfa x\n"}}, {}, 0, "", {{"fonts.dir", "0\n"}}},
+      {"a sign for a count", {}, {{"fonts.scale", "+ 3\nx.pfa x\n"}}, {}, 0, "", {{"fonts.dir", "0\n"}}},
+      {"digits end the count", {}, {{"fonts.scale", "-7x.pfa name"}}, {}, 0, "",
+       {{"fonts.dir", "1\nx.pfa name\n"}}},
+      {"each field holds 1023 bytes; the rest of a cut field is read as the next", {},
+       {{"fonts.scale", "1\n" + std::string(1500, 'f') + " " + std::string(500, 'n') + "\na.pfa " +
+                            std::string(3000, 'm') + "\n"}},
+       {}, 0, "",
+       {{"fonts.dir", "3\n" + std::string(1023, 'f') + " " + std::string(477, 'f') + " " + std::string(500, 'n') +
+                          "\na.pfa " + std::string(1023, 'm') + "\n" + std::string(1023, 'm') + " " +
+                          std::string(954, 'm') + "\n"}}},
+      {"a file name without a font name fails the directory", {},
+       {{"fonts.dir", "old\n"}, {"fonts.scale", "2\na.pfa a\nb.pfa  \n\n"}}, {}, 1,
+       "lorvane: bad format for ./fonts.scale file\n" + cannot, {{"fonts.dir", "old\n"}}},
+      {"a trailing slash is not doubled for fonts.scale", {"sub"}, {{"sub/fonts.scale", "1\nonly-name\n"}},
+       {"sub/"}, 1, "lorvane: bad format for sub/fonts.scale file\nlorvane: failed to create directory in sub/\n",
+       {}},
+      {"an unreadable fonts.scale is reported with the system's message", {}, {{"fonts.scale", "1\na b\n"}}, {},
+       1, "./fonts.scale: Permission denied\n" + cannot, {}, SetMode("fonts.scale", 0), Unprivileged()},
+      // A directory or the null device holds nothing; opening never blocks,
+      // and a device that never ends is not read.
+      {"a directory", {"fonts.scale"}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}}},
+      {"a link to a directory", {}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}}, MakeLink(".", "fonts.scale")},
+      {"a link to /dev/null", {}, {{"a.pcf", font}}, {}, 0, "", {{"fonts.dir", indexed}},
+       MakeLink("/dev/null", "fonts.scale")},
+      {"a FIFO", {}, {{"a.pcf", font}, {"fonts.dir", "old\n"}}, {}, 1, refused, {{"fonts.dir", "old\n"}},
+       MakeFifo("fonts.scale")},
+      {"a link to /dev/zero", {}, {{"a.pcf", font}, {"fonts.dir", "old\n"}}, {}, 1, refused,
+       {{"fonts.dir", "old\n"}}, MakeLink("/dev/zero", "fonts.scale")},
+  });
+}
+
+TEST(CommandLine, TheIndexFilesAreReplacedOrTheDirectoryFails) {
+  const std::optional<std::string> absent;
+  const std::string cannot = "lorvane: failed to create directory in ";
+  RunToolCases({
+      {"a fonts.dir that cannot be removed", {"fonts.dir/inside"}, {}, {}, 1,
+       "lorvane: cannot unlink ./fonts.dir\n" + cannot + ".\n", {}},
+      {"a read-only directory", {"ro"}, {{"ro/fonts.dir", "old\n"}}, {"ro"}, 1,
+       "lorvane: cannot unlink ro/fonts.dir\n" + cannot + "ro\n", {{"ro/fonts.dir", "old\n"}}, SetMode("ro", 0555),
+       Unprivileged()},
+      {"a trailing slash is doubled for fonts.dir", {"ro"}, {}, {"ro/"}, 1,
+       "lorvane: can't create directory ro//fonts.dir\n" + cannot + "ro/\n", {}, SetMode("ro", 0555), Unprivileged()},
+      {"a link in place of an index is replaced, not followed", {}, {{"target", "precious\n"}}, {}, 0, "",
+       {{"target", "precious\n"}, {"fonts.dir", "0\n"}}, MakeLink("target", "fonts.dir")},
+      {"an encodings.dir that cannot be created is a warning only", {"encodings.dir/inside"}, {},
+       {"-e", "/nonexistent"}, 0, "lorvane: warning: cannot unlink ./encodings.dir\n", {{"fonts.dir", "0\n"}}},
       // --remove-empty: a directory that lists nothing keeps no index, and
       // nothing else is removed.
       {"the index of a directory whose fonts were all removed goes", {"encs"},
@@ -92,31 +161,57 @@ TEST(CommandLine, OptionsAndDirectoryWordsAreReadInOrder) {
        {{"fonts.dir", "0\n"}, {"encodings.dir", "1\nold old.enc\n"}}, {"--remove-empty"}, 0, "",
        {{"fonts.dir", absent}, {"encodings.dir", "1\nold old.enc\n"}}},
       {"a directory in the index's place cannot be removed", {"fonts.dir/inside"}, {}, {"--remove-empty"}, 1,
-       "lorvane: cannot unlink ./fonts.dir\nlorvane: failed to create directory in .\n", {}},
-  };
-  for (const auto &c : cases) {
-    TempDir d;
-    for (const auto &dir : c.dirs) MakeDir(d / dir);
-    for (const auto &[name, content] : c.files) WriteFile(d / name, content);
-    ToolResult r = RunIn(d, c.args);
-    EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.stderrText, c.stderrText) << c.what;
-    for (const auto &[name, content] : c.after) {
-      if (content)
-        EXPECT_EQ(ReadFile(d / name), *content) << c.what << ": " << name;
-      else
-        EXPECT_FALSE(FileExists(d / name)) << c.what << ": " << name;
-    }
-  }
+       "lorvane: cannot unlink ./fonts.dir\n" + cannot + ".\n", {}},
+  });
 }
 
-TEST(CommandLine, MessagesBeginWithTheInvocationNameAsGiven) {
-  TempDir d;
-  ToolOptions options;
-  options.cwd = d.path();
-  options.argv0 = "/some/where/mkidx";
-  ToolResult r = RunTool({"-q"}, options);
-  EXPECT_EQ(r.stderrText, "/some/where/mkidx: unknown option `-q'\n");
+// --recursive over a tree: font directories below the argument, each once,
+// in byte order of their paths; a link to a directory is not followed, a
+// directory that cannot be read fails as a named one does.
+TEST(CommandLine, RecursiveIndexesEveryFontDirectoryOfATree) {
+  const std::optional<std::string> absent;
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
+  auto summary = [](const std::string &dir, int fonts, int scaled) {
+    return "lorvane: " + dir + ": fonts indexed: " + std::to_string(fonts) + ", entries from fonts.scale: " +
+           std::to_string(scaled) + ", files skipped: 0\n";
+  };
+  const std::string all = summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1);
+  const std::vector<std::string> dirs = {"t/fonts/sub", "t/old", "t/scaled", "t/m-locked/inner", "outside"};
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"t/fonts/a.pcf", font},           {"t/fonts/sub/notes.txt", "no font\n"},
+      {"t/old/fonts.dir", "stale\n"},    {"t/scaled/fonts.scale", "1\nb.pfa -x-b\n"},
+      {"t/m-locked/inner/notes.txt", "no font\n"}, {"outside/a.pcf", font}};
+  // Written by an ordinary user; t/m-locked unreadable when `locked`.
+  auto tree = [](bool locked) {
+    return [locked](const TempDir &d) {
+      ASSERT_EQ(symlink("../outside", (d / "t/link").c_str()), 0);
+      for (const char *dir : {"t", "t/fonts", "t/old", "t/scaled", "t/m-locked", "outside"})
+        chmod((d / dir).c_str(), locked && std::string(dir) == "t/m-locked" ? 0 : 0777);
+    };
+  };
+  ToolOptions reportAside = Unprivileged();
+  reportAside.stdoutPath = "/dev/null";
+  const std::string indexed = "1\na.pcf " + xlfd + "\n";
+  RunToolCases({
+      {"every font directory once, in byte order", dirs, files, {"--recursive", "--verbose", "t", "t/fonts"}, 0,
+       all,
+       {{"t/fonts/fonts.dir", indexed}, {"t/old/fonts.dir", "0\n"}, {"t/scaled/fonts.dir", "1\nb.pfa -x-b\n"},
+        {"t/fonts.dir", absent}, {"t/fonts/sub/fonts.dir", absent}, {"outside/fonts.dir", absent},
+        {"t/m-locked/fonts.dir", absent}},
+       tree(false), Unprivileged()},
+      {"a trailing slash is not doubled", dirs, files, {"--recursive", "--verbose", "t/"}, 0, all, {}, tree(false),
+       Unprivileged()},
+      {"an unreadable directory stops the run in its place", dirs, files, {"--recursive", "t"}, 1,
+       "lorvane: failed to create directory in t/m-locked\n",
+       {{"t/fonts/fonts.dir", indexed}, {"t/old/fonts.dir", "stale\n"}, {"t/scaled/fonts.dir", absent}},
+       tree(true), Unprivileged()},
+      {"a check goes on to the end", dirs, files, {"--check", "--recursive", "t"}, 2,
+       "lorvane: cannot check t/m-locked\n", {{"t/fonts/fonts.dir", absent}}, tree(true), reportAside},
+      {"a missing argument fails as a named one", dirs, files, {"--recursive", "missing", "t"}, 1,
+       "lorvane: failed to create directory in missing\n", {{"t/fonts/fonts.dir", absent}}, tree(false),
+       Unprivileged()},
+  });
 }
 
 TEST(CommandLine, ARelativeEncodingDirectoryTooLongWithTheCwdStopsOptions) {
@@ -137,187 +232,68 @@ TEST(CommandLine, ARelativeEncodingDirectoryTooLongWithTheCwdStopsOptions) {
   EXPECT_EQ(r.stderrText, "lorvane: unknown option `-x'\n");
 }
 
-TEST(CommandLine, TheJoinedEncodingDirectoryWordItselfBecomesADirectory) {
-  TempDir d;
-  std::string dir(1100, 'y');
-  ToolResult r = RunIn(d, {"-e" + dir});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText, "lorvane: directory name `" + dir + "' too long\n" +
-                              "lorvane: failed to create directory in -e" + dir + "\n");
-}
-
-// --- fonts.scale ---------------------------------------------------------
-
-TEST(Scalable, EntriesAreMergedExactlyAsRead) {
-  TempDir d;
-  WriteFile(d / "fonts.scale",
-            "  5\n\n"
-            "a.pfa -Adobe-Foo-Medium-R  inner  spaces  \n"
-            "b.ttf\r\n"        // the file name alone: the next line is its font name
-            "\n"
-            "   -b-Bar\r\n"     // leading white space dropped, the carriage return kept
-            "\t\n");
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"),
-            "2\n"
-            "a.pfa -Adobe-Foo-Medium-R  inner  spaces  \n"
-            "b.ttf -b-Bar\r\n");
-}
-
-TEST(Scalable, TheCountIsOnlyCheckedForPresence) {
-  TempDir d;
-  WriteFile(d / "fonts.scale", "0\nx.pfa x\ny.pfa y\n");
-  EXPECT_EQ(RunIn(d, {}).status, 0);
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "2\nx.pfa x\ny.pfa y\n");
-  for (const char *content : {"", "   \n", "abc x.pfa x\n", "+ 3\nx.pfa x\n"}) {
-    WriteFile(d / "fonts.scale", content);
-    ToolResult r = RunIn(d, {});
-    EXPECT_EQ(r.status, 0) << content;
-    EXPECT_EQ(r.stderrText, "");
-    EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n") << content;
-  }
-  WriteFile(d / "fonts.scale", "-7x.pfa name");  // digits end the count
-  EXPECT_EQ(RunIn(d, {}).status, 0);
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "1\nx.pfa name\n");
-}
-
-TEST(Scalable, AFileNameWithoutAFontNameFailsTheDirectory) {
-  TempDir d;
-  WriteFile(d / "fonts.dir", "old\n");
-  WriteFile(d / "fonts.scale", "2\na.pfa a\nb.pfa  \n\n");
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: bad format for ./fonts.scale file\n"
-            "lorvane: failed to create directory in .\n");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "old\n");  // kept: nothing was written
-}
-
-// Runs as an ordinary user, so that permissions hold when the tests run as
-// root too.
-ToolResult RunUnprivileged(const TempDir &cwd, std::vector<std::string> args) {
-  chmod(cwd.path().c_str(), 0755);
-  ToolOptions options;
-  options.cwd = cwd.path();
-  options.unprivileged = true;
-  return RunTool(args, options);
-}
-
-TEST(Scalable, AnUnreadableFontsScaleIsReportedWithTheSystemsMessage) {
-  TempDir d;
-  WriteFile(d / "fonts.scale", "1\na b\n");
-  chmod((d / "fonts.scale").c_str(), 0);
-  ToolResult r = RunUnprivileged(d, {});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "./fonts.scale: Permission denied\n"
-            "lorvane: failed to create directory in .\n");
-}
-
-TEST(Scalable, ADirectoryOrTheNullDeviceHoldsNothingOtherSpecialFilesAreRefused) {
-  const std::string refused =
-      "./fonts.scale: Invalid argument\n"
-      "lorvane: failed to create directory in .\n";
-  auto link = [](const char *target) {
-    return [target](const std::string &path) { ASSERT_EQ(symlink(target, path.c_str()), 0); };
-  };
+// --if-changed: an index that already holds the new bytes is not touched
+// (its inode and times, and the directory's, stay); anything else in its
+// place is replaced as without the option.
+TEST(IndexFiles, WithIfChangedOnlyAnIndexThatDiffersIsWritten) {
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
+  const std::string current = "1\na.pcf " + xlfd + "\n";
   struct Case {
     const char *what;
-    std::function<void(const std::string &)> make;
-    int status;
-    std::string stderrText;
-    std::string fontsDir;  // "old\n": the directory failed before writing it
+    std::function<void(const std::string &)> makeIndex;
+    bool kept;
   } cases[] = {
-      {"a directory", MakeDir, 0, "", "1\na.pcf a-font\n"},
-      {"a link to a directory", link("."), 0, "", "1\na.pcf a-font\n"},
-      {"a link to /dev/null", link("/dev/null"), 0, "", "1\na.pcf a-font\n"},
-      // Opening never blocks, and a device that never ends is not read.
-      {"a FIFO", [](const std::string &path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, 1,
-       refused, "old\n"},
-      {"a link to /dev/zero", link("/dev/zero"), 1, refused, "old\n"},
+      {"the same bytes", [&](const std::string &p) { WriteFile(p, current); }, true},
+      {"other bytes", [](const std::string &p) { WriteFile(p, "0\n"); }, false},
+      {"the same bytes and more", [&](const std::string &p) { WriteFile(p, current + "b.pcf b\n"); }, false},
+      {"no index", [](const std::string &) {}, false},
+      {"a link to the same bytes",
+       [&](const std::string &p) {
+         WriteFile(p + ".target", current);
+         ASSERT_EQ(symlink("fonts.dir.target", p.c_str()), 0);
+       },
+       false},
+      {"a FIFO", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
+      {"the same bytes, unreadable", [&](const std::string &p) {
+         WriteFile(p, current);
+         chmod(p.c_str(), 0);
+       },
+       false},
   };
-  for (const auto &c : cases) {
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
     TempDir d;
-    WriteFile(d / "a.pcf", WritePcf(TypicalPcf("A-Font", 4)));
-    WriteFile(d / "fonts.dir", "old\n");
-    c.make(d / "fonts.scale");
-    ToolResult r = RunIn(d, {});
-    EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.stderrText, c.stderrText) << c.what;
-    EXPECT_EQ(ReadFile(d / "fonts.dir"), c.fontsDir) << c.what;
+    chmod(d.path().c_str(), 0777);  // written by an ordinary user
+    WriteFile(d / "a.pcf", font);
+    c.makeIndex(d / "fonts.dir");
+    const std::string before = Snapshot(d.path());
+    struct stat old;
+    bool present = lstat((d / "fonts.dir").c_str(), &old) == 0;
+    ToolOptions options;
+    options.cwd = d.path();
+    options.unprivileged = true;
+    ToolResult r = RunTool({"--if-changed", "--verbose"}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.stderrText, "lorvane: .: fonts indexed: 1, entries from fonts.scale: 0, files skipped: 0\n"
+                            "lorvane: ./fonts.dir: index " + std::string(c.kept ? "kept, already current" : "written") + "\n");
+    struct stat now;
+    ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &now), 0);
+    EXPECT_TRUE(S_ISREG(now.st_mode));
+    if (c.kept) {
+      EXPECT_EQ(Snapshot(d.path()), before);
+      EXPECT_EQ(now.st_ino, old.st_ino);
+      EXPECT_EQ(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
+    } else {
+      EXPECT_EQ(ReadFile(d / "fonts.dir"), current);
+      if (present) {
+        EXPECT_NE(now.st_ino, old.st_ino);
+      }
+    }
+    if (FileExists(d / "fonts.dir.target")) {
+      EXPECT_EQ(ReadFile(d / "fonts.dir.target"), current);
+    }
   }
-}
-
-TEST(Scalable, ATrailingSlashIsNotDoubledForFontsScaleButIsForFontsDir) {
-  TempDir d;
-  MakeDir(d / "sub");
-  WriteFile(d / "sub/fonts.scale", "1\nonly-name\n");
-  ToolResult r = RunIn(d, {"sub/"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: bad format for sub/fonts.scale file\n"
-            "lorvane: failed to create directory in sub/\n");
-  MakeDir(d / "ro");
-  chmod((d / "ro").c_str(), 0555);
-  r = RunUnprivileged(d, {"ro/"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: can't create directory ro//fonts.dir\n"
-            "lorvane: failed to create directory in ro/\n");
-}
-
-TEST(Scalable, OverlongFieldsAreCutWithoutOverflow) {
-  // Each field holds 1023 bytes; the rest of a cut field is read as the next.
-  TempDir d;
-  WriteFile(d / "fonts.scale", "1\n" + std::string(1500, 'f') + " " + std::string(500, 'n') + "\n" +
-                                   "a.pfa " + std::string(3000, 'm') + "\n");
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReadFile(d / "fonts.dir"),
-            "3\n" + std::string(1023, 'f') + " " + std::string(477, 'f') + " " + std::string(500, 'n') +
-                "\n" + "a.pfa " + std::string(1023, 'm') + "\n" + std::string(1023, 'm') + " " +
-                std::string(954, 'm') + "\n");
-}
-
-// --- writing the index files ----------------------------------------------
-
-TEST(IndexFiles, AFontsDirThatCannotBeRemovedFailsTheDirectory) {
-  TempDir d;
-  MakeDir(d / "fonts.dir/inside");  // a non-empty directory cannot be unlinked
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: cannot unlink ./fonts.dir\n"
-            "lorvane: failed to create directory in .\n");
-}
-
-TEST(IndexFiles, AReadOnlyDirectoryCannotBeIndexed) {
-  TempDir d;
-  MakeDir(d / "ro");
-  WriteFile(d / "ro/fonts.dir", "old\n");
-  chmod((d / "ro").c_str(), 0555);
-  ToolResult r = RunUnprivileged(d, {"ro"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: cannot unlink ro/fonts.dir\n"
-            "lorvane: failed to create directory in ro\n");
-  chmod((d / "ro").c_str(), 0755);
-  EXPECT_EQ(ReadFile(d / "ro/fonts.dir"), "old\n");
-}
-
-TEST(IndexFiles, ALinkInPlaceOfAnIndexIsReplacedNotFollowed) {
-  TempDir d;
-  WriteFile(d / "target", "precious\n");
-  ASSERT_EQ(symlink((d / "target").c_str(), (d / "fonts.dir").c_str()), 0);
-  ToolResult r = RunIn(d, {});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReadFile(d / "target"), "precious\n");
-  struct stat st;
-  ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISREG(st.st_mode));
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
 }
 
 TEST(IndexFiles, TheNewIndexGetsThePermissionsOfAPlainCreate) {
@@ -413,139 +389,6 @@ TEST(IndexFiles, AReaderNeverFindsTheIndexMissingDuringRewrites) {
   reader.join();
   EXPECT_GT(opens.load(), 0);
   EXPECT_EQ(missing.load(), 0) << "of " << opens.load() << " opens";
-}
-
-// --if-changed: an index that already holds the new bytes is not touched
-// (its inode and times, and the directory's, stay); anything else in its
-// place is replaced as without the option.
-TEST(IndexFiles, WithIfChangedOnlyAnIndexThatDiffersIsWritten) {
-  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
-  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
-  const std::string current = "1\na.pcf " + xlfd + "\n";
-  struct Case {
-    const char *what;
-    std::function<void(const std::string &)> makeIndex;
-    bool kept;
-  } cases[] = {
-      {"the same bytes", [&](const std::string &p) { WriteFile(p, current); }, true},
-      {"other bytes", [](const std::string &p) { WriteFile(p, "0\n"); }, false},
-      {"the same bytes and more", [&](const std::string &p) { WriteFile(p, current + "b.pcf b\n"); }, false},
-      {"no index", [](const std::string &) {}, false},
-      {"a link to the same bytes",
-       [&](const std::string &p) {
-         WriteFile(p + ".target", current);
-         ASSERT_EQ(symlink("fonts.dir.target", p.c_str()), 0);
-       },
-       false},
-      {"a FIFO", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
-      {"the same bytes, unreadable", [&](const std::string &p) {
-         WriteFile(p, current);
-         chmod(p.c_str(), 0);
-       },
-       false},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.what);
-    TempDir d;
-    chmod(d.path().c_str(), 0777);  // written by an ordinary user
-    WriteFile(d / "a.pcf", font);
-    c.makeIndex(d / "fonts.dir");
-    const std::string before = Snapshot(d.path());
-    struct stat old;
-    bool present = lstat((d / "fonts.dir").c_str(), &old) == 0;
-    ToolOptions options;
-    options.cwd = d.path();
-    options.unprivileged = true;
-    ToolResult r = RunTool({"--if-changed", "--verbose"}, options);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.stderrText, "lorvane: .: fonts indexed: 1, entries from fonts.scale: 0, files skipped: 0\n"
-                            "lorvane: ./fonts.dir: index " + std::string(c.kept ? "kept, already current" : "written") + "\n");
-    struct stat now;
-    ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &now), 0);
-    EXPECT_TRUE(S_ISREG(now.st_mode));
-    if (c.kept) {
-      EXPECT_EQ(Snapshot(d.path()), before);
-      EXPECT_EQ(now.st_ino, old.st_ino);
-      EXPECT_EQ(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
-    } else {
-      EXPECT_EQ(ReadFile(d / "fonts.dir"), current);
-      if (present) {
-        EXPECT_NE(now.st_ino, old.st_ino);
-      }
-    }
-    if (FileExists(d / "fonts.dir.target")) {
-      EXPECT_EQ(ReadFile(d / "fonts.dir.target"), current);
-    }
-  }
-}
-
-// --recursive over a tree: font directories below the argument, each once,
-// in byte order of their paths; a link to a directory is not followed, a
-// directory that cannot be read fails as a named one does.
-TEST(CommandLine, RecursiveIndexesEveryFontDirectoryOfATree) {
-  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
-  auto summary = [](const std::string &dir, int fonts, int scaled) {
-    return "lorvane: " + dir + ": fonts indexed: " + std::to_string(fonts) + ", entries from fonts.scale: " +
-           std::to_string(scaled) + ", files skipped: 0\n";
-  };
-  const std::optional<std::string> absent;
-  struct Case {
-    const char *what;
-    std::vector<std::string> args;
-    bool locked;  // t/m-locked cannot be read
-    int status;
-    std::string stderrText;
-    std::vector<std::pair<std::string, std::optional<std::string>>> after;
-  } cases[] = {
-      {"every font directory once, in byte order", {"--recursive", "--verbose", "t", "t/fonts"}, false, 0,
-       summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1),
-       {{"t/fonts/fonts.dir", "1\na.pcf " + xlfd + "\n"}, {"t/old/fonts.dir", "0\n"},
-        {"t/scaled/fonts.dir", "1\nb.pfa -x-b\n"}, {"t/fonts.dir", absent}, {"t/fonts/sub/fonts.dir", absent},
-        {"outside/fonts.dir", absent}, {"t/m-locked/fonts.dir", absent}}},
-      {"a trailing slash is not doubled", {"--recursive", "--verbose", "t/"}, false, 0,
-       summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1), {}},
-      {"an unreadable directory stops the run in its place", {"--recursive", "t"}, true, 1,
-       "lorvane: failed to create directory in t/m-locked\n",
-       {{"t/fonts/fonts.dir", "1\na.pcf " + xlfd + "\n"}, {"t/old/fonts.dir", "stale\n"},
-        {"t/scaled/fonts.dir", absent}}},
-      {"a check goes on to the end", {"--check", "--recursive", "t"}, true, 2,
-       "lorvane: cannot check t/m-locked\n", {{"t/fonts/fonts.dir", absent}}},
-      {"a missing argument fails as a named one", {"--recursive", "missing", "t"}, false, 1,
-       "lorvane: failed to create directory in missing\n", {{"t/fonts/fonts.dir", absent}}},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.what);
-    TempDir d;
-    for (const char *dir : {"t/fonts/sub", "t/old", "t/scaled", "t/m-locked/inner", "outside"}) MakeDir(d / dir);
-    WriteFile(d / "t/fonts/a.pcf", WritePcf(TypicalPcf(xlfd, 4)));
-    WriteFile(d / "t/fonts/sub/notes.txt", "no font here\n");
-    WriteFile(d / "t/old/fonts.dir", "stale\n");
-    WriteFile(d / "t/scaled/fonts.scale", "1\nb.pfa -x-b\n");
-    WriteFile(d / "t/m-locked/inner/notes.txt", "no font here\n");
-    WriteFile(d / "outside/a.pcf", WritePcf(TypicalPcf(xlfd, 4)));
-    ASSERT_EQ(symlink("../outside", (d / "t/link").c_str()), 0);
-    for (const char *dir : {"t", "t/fonts", "t/old", "t/scaled", "t/m-locked", "outside"})
-      chmod((d / dir).c_str(), c.locked && std::string(dir) == "t/m-locked" ? 0 : 0777);
-    ToolResult r = RunUnprivileged(d, c.args);
-    chmod((d / "t/m-locked").c_str(), 0777);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.stderrText, c.stderrText);
-    for (const auto &[name, content] : c.after) {
-      if (content)
-        EXPECT_EQ(ReadFile(d / name), *content) << name;
-      else
-        EXPECT_FALSE(FileExists(d / name)) << name;
-    }
-  }
-}
-
-TEST(IndexFiles, AnEncodingsDirThatCannotBeCreatedIsAWarningOnly) {
-  TempDir d;
-  MakeDir(d / "encodings.dir/inside");  // cannot be unlinked
-  ToolResult r = RunIn(d, {"-e", "/nonexistent"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "lorvane: warning: cannot unlink ./encodings.dir\n");
-  EXPECT_EQ(ReadFile(d / "fonts.dir"), "0\n");
 }
 
 }  // namespace

@@ -32,11 +32,8 @@ std::string bigPcf(const std::string &fontName) {
 // gzip or compress.  Without compress, .Z data comes from the project's own
 // encoder.
 std::string pack(const std::string &suffix, const std::string &plain) {
-  TempDir scratch;
-  WriteFile(scratch / "in", plain);
   if (suffix == ".Z" && !HaveProgram("compress")) return LzwEncode(plain);
-  EXPECT_TRUE(CompressFile(suffix == ".gz" ? "gzip" : "compress", scratch / "in", scratch / "out"));
-  return ReadFile(scratch / "out");
+  return Packed(suffix == ".gz" ? "gzip" : "compress", plain);
 }
 
 // The number of bytes that gzip -d recovers from possibly cut data (it reads

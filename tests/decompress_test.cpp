@@ -1,7 +1,7 @@
 // The LZW input filter: output of the real compressor at every width, our
 // own encoder for the streams it does not write (checked against gzip's
-// decoder), hand-made corrupt code streams and allocation failures.
-#include <dirent.h>
+// decoder) and hand-made corrupt code streams.  The cases it shares with the
+// gzip filter are in filters_test.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,7 +30,7 @@ bool accepted(const std::string &z) {
 
 std::string header(int flags) { return {'\x1f', '\x9d', static_cast<char>(flags)}; }
 
-// Runs a program on a file in a temporary directory.
+// Runs the system's compress and gzip (both needed) on files in a temporary directory.
 class Tools : public ::testing::Test {
  protected:
   // The real compressor's output for `data` at maximum width `bits`.
@@ -50,18 +50,13 @@ class Tools : public ::testing::Test {
     EXPECT_EQ(RunShell("gzip -dc < " + ShellQuote(in) + " > " + ShellQuote(out)), 0);
     return ReadFile(out);
   }
-  void needCompress() {
-    if (std::string why = MissingPrograms({"compress"}); !why.empty()) GTEST_SKIP() << why;
-  }
-  void needGzip() {
-    if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
+  void SetUp() override {
+    if (std::string why = MissingPrograms({"compress", "gzip"}); !why.empty()) GTEST_SKIP() << why;
   }
   TempDir dir;
 };
 
 TEST_F(Tools, CompressOutputAtEveryWidthDecodes) {
-  needCompress();
-  if (IsSkipped()) return;
   // Text that fills the table, noise that makes the compressor clear it,
   // and both in turn.
   std::string text = TextSample(400000, 3);
@@ -81,8 +76,6 @@ TEST_F(Tools, CompressOutputAtEveryWidthDecodes) {
 }
 
 TEST_F(Tools, LongRunsMakeStringsLongerThanABufferAndDecode) {
-  needCompress();
-  if (IsSkipped()) return;
   // A run of one byte makes strings that each grow by one byte, every code
   // being the one defined by the step that uses it.  36 MiB make strings of
   // more than 8192 bytes, which cross fill boundaries.
@@ -97,28 +90,7 @@ TEST_F(Tools, LongRunsMakeStringsLongerThanABufferAndDecode) {
     EXPECT_EQ(decode(compress(shortRun, bits)), shortRun) << bits;
 }
 
-TEST_F(Tools, SizesAtTheBufferBoundaryDeliverNoStaleByte) {
-  needCompress();
-  if (IsSkipped()) return;
-  for (size_t size : {size_t{1}, size_t{8191}, size_t{8192}, size_t{8193}, size_t{16384},
-                      size_t{5 * 8192}, size_t{5 * 8192 + 1}}) {
-    std::string data = TextSample(size, 21);
-    std::string path = dir / "font.pcf.Z";
-    WriteFile(path, compress(data, 16));
-    BufFile *f = FontFileOpen(path.c_str());
-    ASSERT_NE(f, nullptr);
-    std::string out;
-    for (size_t i = 0; i < size; i++) out.push_back(static_cast<char>(BufFileGetByte(f)));
-    EXPECT_EQ(out, data) << size;
-    EXPECT_EQ(BufFileGetByte(f), -1) << size;
-    EXPECT_EQ(BufFileGetByte(f), -1) << size;
-    FontFileClose(f);
-  }
-}
-
 TEST_F(Tools, OurEncoderAgreesWithGzipOnStreamsTheCompressorDoesNotWrite) {
-  needGzip();
-  if (IsSkipped()) return;
   std::string text = TextSample(300000, 17);
   std::string noise = NoiseSample(200000, 17);
   struct Case {
@@ -233,55 +205,6 @@ TEST(LzwStream, CorruptCodesEndTheDataInsteadOfReachingUnsetEntries) {
   o.blockMode = false;
   EXPECT_EQ(decode(codes({'x', 'y', 256, 257, 258})), "xy" "xy" "yx" "xyy");
   EXPECT_EQ(decode(codes({'x', 300})), "x");
-}
-
-TEST(LzwStream, SkipsCrossManyFillsAndReportThePassingOfTheEnd) {
-  std::string data = TextSample(100000, 8);
-  std::string z = LzwEncode(data);
-  EXPECT_EQ(CheckSkipsAcrossFills(BufFilePushCompressed, z, data), "");
-}
-
-TEST(LzwFiles, PlainDataNamedZIsRefusedAndTheDescriptorClosed) {
-  TempDir dir;
-  std::string path = dir / "x.pcf.Z";
-  WriteFile(path, "\x01" "fcp plain font data");
-  int before = OpenDescriptorCount();
-  EXPECT_EQ(FontFileOpen(path.c_str()), nullptr);
-  EXPECT_EQ(OpenDescriptorCount(), before);
-  // The right data under the name: the filter is pushed, closing closes all.
-  std::string data = TextSample(20000);
-  WriteFile(path, LzwEncode(data));
-  BufFile *f = FontFileOpen(path.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(OpenDescriptorCount(), before + 1);
-  EXPECT_EQ(ReadStream(f, 100), data);
-  FontFileClose(f);
-  EXPECT_EQ(OpenDescriptorCount(), before);
-}
-
-TEST(LzwAllocation, APushThatFailsLeavesTheSourceAndDecodingNeverAllocates) {
-  std::string data = TextSample(50000, 6);
-  std::string z = LzwEncode(data);
-  BufFile *src = MemBufOpen(z.data(), z.size());
-  FontAllocFailAt(0);
-  BufFile *f = BufFilePushCompressed(src);
-  long pushAllocs = FontAllocCount();
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(pushAllocs, 2);  // the state block and the stream record
-  FontAllocFailAt(1, true);  // from here on every allocation fails
-  EXPECT_EQ(ReadStream(f), data);
-  EXPECT_EQ(FontAllocCount(), 0);
-  FontAllocFailAt(0);
-  BufFileClose(f, 1);
-
-  for (long n = 1; n <= pushAllocs; n++) {
-    src = MemBufOpen(z.data(), z.size());
-    FontAllocFailAt(n);
-    EXPECT_EQ(BufFilePushCompressed(src), nullptr) << n;
-    FontAllocFailAt(0);
-    EXPECT_NE(BufFileGetByte(src), -1) << "the source is still open";
-    BufFileClose(src, 1);
-  }
 }
 
 }  // namespace

@@ -8,36 +8,63 @@
 #include "tests/support/run_tool.h"
 #include "tests/support/snf_writer.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/tool_cases.h"
 
 namespace {
 
 void writePcf(const std::string &path, const std::string &fontName) {
   WriteFile(path, WritePcf(TypicalPcf(fontName, 4)));
 }
-void writeSnf(const std::string &path, const std::string &fontName) {
-  WriteFile(path, WriteSnf(TypicalSnf(fontName, 4)));
+std::pair<std::string, std::string> pcf(const std::string &file, const std::string &fontName) {
+  return {file, WritePcf(TypicalPcf(fontName, 4))};
 }
-void writePcfProps(const std::string &path, std::vector<GenProperty> props) {
+std::pair<std::string, std::string> pcfWith(const std::string &file, std::vector<GenProperty> props) {
   PcfFont font = TypicalPcf("unused", 4);
   font.properties = std::move(props);
-  WriteFile(path, WritePcf(font));
+  return {file, WritePcf(font)};
 }
 
-// Hash buckets of these base names: 6x13 -> 1, a -> 97, ab -> 160.
-TEST(DirScan, FontsOfEachFormatAreIndexedInHashOrder) {
-  TempDir dir;
-  writePcf(dir / "ab.pcf", "-Misc-Fixed-Medium-R-Normal--13-120-75-75-C-70-ISO8859-1");
-  writeSnf(dir / "a.snf", "-Lorvane-\xC9T\xD7\xDF-Bold-R-Normal--13-120-75-75-C-70-ISO8859-1");
-  writePcf(dir / "6x13.pcf", "6X13");
-  WriteFile(dir / "notes.txt", "not a font");
-  Indexed r = IndexDirectory(dir);
-  EXPECT_EQ(r.run.status, 0);
-  EXPECT_EQ(r.run.stderrText, "");
-  EXPECT_EQ(r.fontsDir,
-            "3\n"
-            "6x13.pcf 6x13\n"
-            "a.snf -lorvane-\xE9t\xD7\xDF-bold-r-normal--13-120-75-75-c-70-iso8859-1\n"
-            "ab.pcf -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1\n");
+// The order of the index is that of the hash buckets of the base names
+// (6x13 -> 1, a -> 97, b -> 98, ab -> 160), and of the listing within one.
+TEST(DirScan, WhatIsIndexedAndWhatSkipped) {
+  auto index = [](const char *what, std::vector<std::pair<std::string, std::string>> files, std::string fontsDir,
+                  std::string stderrText = "") -> ToolCase {
+    return {what, {}, files, {}, 0, stderrText, {{"fonts.dir", fontsDir}}};
+  };
+  RunToolCases({
+      index("fonts of each format, in hash order",
+            {pcf("ab.pcf", "-Misc-Fixed-Medium-R-Normal--13-120-75-75-C-70-ISO8859-1"),
+             {"a.snf", WriteSnf(TypicalSnf("-Lorvane-\xC9T\xD7\xDF-Bold-R-Normal--13-120-75-75-C-70-ISO8859-1", 4))},
+             pcf("6x13.pcf", "6X13"), {"notes.txt", "not a font"}},
+            "3\n6x13.pcf 6x13\na.snf -lorvane-\xE9t\xD7\xDF-bold-r-normal--13-120-75-75-c-70-iso8859-1\n"
+            "ab.pcf -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1\n"),
+      // The files that must not be opened would fail loudly if they were.
+      index("the preferred suffix is the only file opened, made first",
+            {pcf("a.pcf", "plain"), {"a.pcf.gz", "garbage"}, {"b.snf.Z", "garbage"}, {"b.bdf", "garbage"}},
+            "1\na.pcf plain\n", Skipped("b.snf.Z")),
+      index("the preferred suffix is the only file opened, made last",
+            {{"a.pcf.gz", "garbage"}, pcf("a.pcf", "plain"), {"b.bdf", "garbage"}, {"b.snf.Z", "garbage"}},
+            "1\na.pcf plain\n", Skipped("b.snf.Z")),
+      index("names differing in case are different files",  // base name "" hashes to 0
+            {pcf("a.pcf", "lower"), pcf("A.pcf", "upper"), pcf(".pcf", "empty-base")},
+            "3\n.pcf empty-base\nA.pcf upper\na.pcf lower\n"),
+      index("duplicate names are reported and skipped", {pcf("a.pcf", "Same-Name"), {"ab.snf", WriteSnf(TypicalSnf("same-NAME", 4))}},
+            "1\na.pcf same-name\n", "lorvane: Duplicate font names same-name\n\ta.pcf ab.snf\n" + Skipped("ab.snf")),
+      index("wildcards in a font name are not patterns", {pcf("a.pcf", "x-abc"), pcf("ab.pcf", "x-*"), pcf("b.pcf", "x-?bc")},
+            "3\na.pcf x-abc\nb.pcf x-?bc\nab.pcf x-*\n"),
+      index("fonts without a string FONT property are skipped",
+            {pcfWith("a.pcf", {IntProp("FONT", 5)}), pcfWith("b.pcf", {StringProp("FAMILY_NAME", "x")}),
+             pcfWith("c.pcf", {StringProp("FONT", "")}), pcfWith("d.pcf", {IntProp("FONT", 1), StringProp("FONT", "second")}),
+             pcfWith("e.pcf", {}), {"f.snf", "broken"}},
+            "1\nd.pcf second\n",
+            Skipped("a.pcf") + Skipped("b.pcf") + Skipped("c.pcf") + Skipped("e.pcf") + Skipped("f.snf")),
+      // Buckets: e 101, f 102, g 103, "a b" 422, "c\nd" 508.
+      index("names that cannot be a line of the index are skipped",
+            {pcf("a b.pcf", "space-in-file-name"), pcf("c\nd.pcf", "newline-in-file-name"),
+             pcf("e.pcf", "font\nwith-newline"), pcf("f.pcf", "font\rwith-return"), pcf("g.pcf", "tab\tinside-is-fine")},
+            "1\ng.pcf tab\tinside-is-fine\n",
+            Skipped("e.pcf") + Skipped("f.pcf") + Skipped("a b.pcf") + Skipped("c\nd.pcf")),
+  });
 }
 
 TEST(DirScan, SameBucketKeepsListingOrder) {
@@ -49,80 +76,6 @@ TEST(DirScan, SameBucketKeepsListingOrder) {
   auto name = [](const std::string &f) { return f == "abcdefghijk.pcf" ? "first" : "second"; };
   EXPECT_EQ(IndexDirectory(dir).fontsDir,
             "2\n" + listing[0] + " " + name(listing[0]) + "\n" + listing[1] + " " + name(listing[1]) + "\n");
-}
-
-TEST(DirScan, PreferredSuffixIsTheOnlyFileOpened) {
-  for (bool compressedFirst : {false, true}) {
-    TempDir dir;
-    // The files that must not be opened would fail loudly if they were.
-    if (compressedFirst) WriteFile(dir / "a.pcf.gz", "garbage");
-    writePcf(dir / "a.pcf", "plain");
-    if (!compressedFirst) WriteFile(dir / "a.pcf.gz", "garbage");
-    if (compressedFirst) WriteFile(dir / "b.bdf", "garbage");
-    WriteFile(dir / "b.snf.Z", "garbage");
-    if (!compressedFirst) WriteFile(dir / "b.bdf", "garbage");
-    Indexed r = IndexDirectory(dir);
-    EXPECT_EQ(r.run.status, 0);
-    EXPECT_EQ(r.fontsDir, "1\na.pcf plain\n");
-    EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "b.snf.Z"));
-  }
-}
-
-TEST(DirScan, NamesDifferingInCaseAreDifferentFiles) {
-  TempDir dir;
-  writePcf(dir / "a.pcf", "lower");
-  writePcf(dir / "A.pcf", "upper");
-  writePcf(dir / ".pcf", "empty-base");  // base name "" hashes to 0
-  EXPECT_EQ(IndexDirectory(dir).fontsDir, "3\n.pcf empty-base\nA.pcf upper\na.pcf lower\n");
-}
-
-TEST(DirScan, DuplicateNamesAreReportedAndSkipped) {
-  TempDir dir;
-  writePcf(dir / "a.pcf", "Same-Name");
-  writeSnf(dir / "ab.snf", "same-NAME");
-  Indexed r = IndexDirectory(dir);
-  EXPECT_EQ(r.fontsDir, "1\na.pcf same-name\n");
-  EXPECT_EQ(r.run.stderrText,
-            "lorvane: Duplicate font names same-name\n\ta.pcf ab.snf\n" + SkipMessage(dir, "ab.snf"));
-}
-
-TEST(DirScan, WildcardsInAFontNameAreNotPatterns) {
-  TempDir dir;
-  writePcf(dir / "a.pcf", "x-abc");
-  writePcf(dir / "ab.pcf", "x-*");
-  writePcf(dir / "b.pcf", "x-?bc");  // bucket 98
-  Indexed r = IndexDirectory(dir);
-  EXPECT_EQ(r.run.stderrText, "");
-  EXPECT_EQ(r.fontsDir, "3\na.pcf x-abc\nb.pcf x-?bc\nab.pcf x-*\n");
-}
-
-TEST(DirScan, FontsWithoutAStringFontPropertyAreSkipped) {
-  TempDir dir;
-  writePcfProps(dir / "a.pcf", {IntProp("FONT", 5)});
-  writePcfProps(dir / "b.pcf", {StringProp("FAMILY_NAME", "x")});
-  writePcfProps(dir / "c.pcf", {StringProp("FONT", "")});
-  writePcfProps(dir / "d.pcf", {IntProp("FONT", 1), StringProp("FONT", "second")});
-  writePcfProps(dir / "e.pcf", {});
-  WriteFile(dir / "f.snf", "broken");
-  Indexed r = IndexDirectory(dir);
-  EXPECT_EQ(r.run.status, 0);
-  EXPECT_EQ(r.fontsDir, "1\nd.pcf second\n");
-  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "a.pcf") + SkipMessage(dir, "b.pcf") + SkipMessage(dir, "c.pcf") +
-                                  SkipMessage(dir, "e.pcf") + SkipMessage(dir, "f.snf"));
-}
-
-TEST(DirScan, NamesThatCannotBeALineOfTheIndexAreSkipped) {
-  TempDir dir;
-  writePcf(dir / "a b.pcf", "space-in-file-name");
-  writePcf(dir / "c\nd.pcf", "newline-in-file-name");
-  writePcf(dir / "e.pcf", "font\nwith-newline");
-  writePcf(dir / "f.pcf", "font\rwith-return");
-  writePcf(dir / "g.pcf", "tab\tinside-is-fine");
-  Indexed r = IndexDirectory(dir);
-  EXPECT_EQ(r.fontsDir, "1\ng.pcf tab\tinside-is-fine\n");
-  // Buckets: e 101, f 102, g 103, "a b" 422, "c\nd" 508.
-  EXPECT_EQ(r.run.stderrText, SkipMessage(dir, "e.pcf") + SkipMessage(dir, "f.pcf") + SkipMessage(dir, "a b.pcf") +
-                                  SkipMessage(dir, "c\nd.pcf"));
 }
 
 TEST(DirScan, NamesTooLongForTheBuffersAreSkipped) {

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/compressed.h"
-#include "tests/support/run_tool.h"
+#include "tests/support/tool_cases.h"
 #include "tests/support/streamtest.h"
 #include "tests/support/tempdir.h"
 #include "tool/driver.h"
@@ -31,11 +31,6 @@ size_t Position(const Strings &list, const std::string &name) {
   return static_cast<size_t>(std::find(list.begin(), list.end(), name) - list.begin());
 }
 
-std::string RealPath(const std::string &path) {
-  char buf[PATH_MAX];
-  return realpath(path.c_str(), buf) ? buf : path;
-}
-
 ToolResult RunIn(const std::string &cwd, const Strings &args) {
   ToolOptions options;
   options.cwd = cwd;
@@ -53,102 +48,85 @@ struct Workspace {
   std::string Index() const { return ReadFile(root / "fonts/encodings.dir"); }
 };
 
-TEST(EncodingsDir, AbsoluteDirectoryOneLinePerNameInBucketOrder) {
-  Workspace s;
-  // Single-letter names fall into the bucket of their byte: a 97, b 98, c 99.
-  WriteFile(s.root / "encs/c.enc", EncodingFile("c"));
-  WriteFile(s.root / "encs/ab.enc", EncodingFile("b", {"a", "Z"}));
-  const std::string e = s.root / "encs";
-  ToolResult r = s.Run({"-e", e, "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(s.Index(), "4\nZ " + e + "/ab.enc\na " + e + "/ab.enc\nb " + e + "/ab.enc\nc " + e +
-                           "/c.enc\n");
-  EXPECT_EQ(ReadFile(s.root / "fonts/fonts.dir"), "0\n");
+// One run in a directory holding the font directory "fonts" and the
+// encoding directory "encs"; encs/ in names is the relative path.
+ToolCase run(const char *what, std::vector<std::pair<std::string, std::string>> files, Strings args,
+             std::string index, std::string stderrText = "", Strings dirs = {}) {
+  dirs.insert(dirs.begin(), {"fonts", "encs"});
+  return {what, dirs, files, args, 0, stderrText,
+          {{"fonts/encodings.dir", index.empty() ? std::nullopt : std::optional(index)}}};
 }
 
-TEST(EncodingsDir, NewestEntryFirstWithinABucket) {
-  Workspace s;
-  // Only the last eight bytes of a name decide its bucket.
-  WriteFile(s.root / "encs/one.enc", EncodingFile("Aabcdefgh", {"Babcdefgh", "Cabcdefgh"}));
-  ASSERT_EQ(Hash("Aabcdefgh") % 256, Hash("Cabcdefgh") % 256);
-  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(s.Index(), "3\nCabcdefgh encs/one.enc\nBabcdefgh encs/one.enc\nAabcdefgh encs/one.enc\n");
-}
-
-TEST(EncodingsDir, RelativeAndDotDirectories) {
-  Workspace s;
-  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
-  const std::string cwd = RealPath(s.root.path());
-  struct Case {
-    Strings args;
-    std::string path;
-  } cases[] = {
-      {{"-e", "encs", "fonts"}, cwd + "/encs/x.enc"},
-      {{"-eencs/", "fonts"}, cwd + "/encs/x.enc"},
-      {{"-r", "-e", "encs", "fonts"}, "encs/x.enc"},
-      {{"-r", "-e", "encs/", "fonts"}, "encs/x.enc"},
-      {{"-e", "encs", "-r", "fonts"}, cwd + "/encs/x.enc"},
-  };
-  for (const auto &c : cases) {
-    ToolResult r = s.Run(c.args);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.stderrText, "");
-    EXPECT_EQ(s.Index(), "1\nx " + c.path + "\n") << c.args[0] << " " << c.args[1];
-  }
-  // "." is the working directory: bare names under -r, cwd/./name without.
-  WriteFile(s.root / "fonts/y.enc", EncodingFile("y"));
-  ToolResult r = RunIn(s.root / "fonts", {"-r", "-e", ".", "."});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReadFile(s.root / "fonts/encodings.dir"), "1\ny y.enc\n");
-  r = RunIn(s.root / "fonts", {"-e", ".", "."});
-  EXPECT_EQ(ReadFile(s.root / "fonts/encodings.dir"),
-            "1\ny " + RealPath(s.root / "fonts") + "/./y.enc\n");
-}
-
-TEST(EncodingsDir, OtherFilesOfTheDirectoryAreSilentlyPassedOver) {
-  Workspace s;
-  WriteFile(s.root / "encs/real.enc", EncodingFile("real"));
-  WriteFile(s.root / "encs/empty", "");
-  WriteFile(s.root / "encs/font.bdf", "STARTFONT 2.1\nFONT -misc-fixed-medium-r-normal--13\n");
-  WriteFile(s.root / "encs/font.pcf", std::string("\1fcp\x0e\0\0\0\x01\0\0\0", 12));
-  WriteFile(s.root / "encs/junk.gz", "not gzip data at all\n");
-  WriteFile(s.root / "encs/junk.Z", "not LZW data\n");
-  WriteFile(s.root / "encs/encodings.dir", "1\nold /x/old.enc\n");
-  MakeDir(s.root / "encs/sub.enc");
-  WriteFile(s.root / "encs/sub.enc/inner.enc", EncodingFile("inner"));
-  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(s.Index(), "1\nreal encs/real.enc\n");
-}
-
-TEST(EncodingsDir, FirstDirectoryOnTheCommandLineKeepsAName) {
-  Workspace s;
-  MakeDir(s.root / "d1");
-  MakeDir(s.root / "d2");
-  // s is shared; t and u are each declared by one directory.
-  WriteFile(s.root / "d1/one.enc", EncodingFile("s", {"t"}));
-  WriteFile(s.root / "d2/two.enc", EncodingFile("s", {"u"}));
-  s.Run({"-r", "-e", "d1", "-e", "d2", "fonts"});
-  EXPECT_EQ(s.Index(), "3\ns d1/one.enc\nt d1/one.enc\nu d2/two.enc\n");
-  s.Run({"-r", "-ed2", "-ed1", "fonts"});
-  EXPECT_EQ(s.Index(), "3\ns d2/two.enc\nt d1/one.enc\nu d2/two.enc\n");
+TEST(EncodingsDir, WhatTheDirectoriesDeclareInBucketOrder) {
+  using namespace std::string_literals;
+  const Strings indexed = {"-r", "-e", "encs", "fonts"};
+  const std::string x = EncodingFile("x"), cut99(99, 'a');  // with the next byte, a word cut at 100 bytes
+  RunToolCases({
+      // Single-letter names fall into the bucket of their byte: a 97, b 98, c 99.
+      run("an absolute directory, one line per name", {{"encs/c.enc", EncodingFile("c")}, {"encs/ab.enc", EncodingFile("b", {"a", "Z"})}},
+          {"-e", "{dir}/encs", "fonts"}, "4\nZ {dir}/encs/ab.enc\na {dir}/encs/ab.enc\nb {dir}/encs/ab.enc\nc {dir}/encs/c.enc\n"),
+      // Only the last eight bytes of a name decide its bucket.
+      run("the newest entry first within a bucket", {{"encs/one.enc", EncodingFile("Aabcdefgh", {"Babcdefgh", "Cabcdefgh"})}},
+          indexed, "3\nCabcdefgh encs/one.enc\nBabcdefgh encs/one.enc\nAabcdefgh encs/one.enc\n"),
+      run("a relative directory is made absolute", {{"encs/x.enc", x}}, {"-e", "encs", "fonts"}, "1\nx {cwd}/encs/x.enc\n"),
+      run("joined to -e, with a slash", {{"encs/x.enc", x}}, {"-eencs/", "fonts"}, "1\nx {cwd}/encs/x.enc\n"),
+      run("under -r it is kept", {{"encs/x.enc", x}}, indexed, "1\nx encs/x.enc\n"),
+      run("under -r with a slash", {{"encs/x.enc", x}}, {"-r", "-e", "encs/", "fonts"}, "1\nx encs/x.enc\n"),
+      run("-r after -e is too late", {{"encs/x.enc", x}}, {"-e", "encs", "-r", "fonts"}, "1\nx {cwd}/encs/x.enc\n"),
+      {"\".\" under -r gives bare names", {}, {{"y.enc", EncodingFile("y")}}, {"-r", "-e", ".", "."}, 0, "", {{"encodings.dir", "1\ny y.enc\n"}}},
+      {"\".\" without -r gives cwd/./name", {}, {{"y.enc", EncodingFile("y")}}, {"-e", ".", "."}, 0, "", {{"encodings.dir", "1\ny {cwd}/./y.enc\n"}}},
+      run("other files of the directory are silently passed over",
+          {{"encs/real.enc", EncodingFile("real")}, {"encs/empty", ""},
+           {"encs/font.bdf", "STARTFONT 2.1\nFONT -misc-fixed-medium-r-normal--13\n"},
+           {"encs/font.pcf", std::string("\1fcp\x0e\0\0\0\x01\0\0\0", 12)}, {"encs/junk.gz", "not gzip data at all\n"},
+           {"encs/junk.Z", "not LZW data\n"}, {"encs/encodings.dir", "1\nold /x/old.enc\n"},
+           {"encs/sub.enc/inner.enc", EncodingFile("inner")}},
+          indexed, "1\nreal encs/real.enc\n", "", {"encs/sub.enc"}),
+      // s is shared; t and u are each declared by one directory.
+      run("the first directory on the command line keeps a name",
+          {{"d1/one.enc", EncodingFile("s", {"t"})}, {"d2/two.enc", EncodingFile("s", {"u"})}},
+          {"-r", "-e", "d1", "-e", "d2", "fonts"}, "3\ns d1/one.enc\nt d1/one.enc\nu d2/two.enc\n", "", {"d1", "d2"}),
+      run("the first directory on the command line, the other way round",
+          {{"d1/one.enc", EncodingFile("s", {"t"})}, {"d2/two.enc", EncodingFile("s", {"u"})}},
+          {"-r", "-ed2", "-ed1", "fonts"}, "3\ns d2/two.enc\nt d1/one.enc\nu d2/two.enc\n", "", {"d1", "d2"}),
+      run("the last prefix is written before every path", {{"encs/x.enc", EncodingFile("x", {"y"})}},
+          {"-p", "/usr/share/", "-r", "-e", "encs", "-pPFX:", "fonts"}, "2\nx PFX:encs/x.enc\ny PFX:encs/x.enc\n"),
+      run("the same directory twice changes nothing", {{"encs/x.enc", EncodingFile("x", {"y", "z"})}, {"encs/w.enc", EncodingFile("w")}},
+          {"-r", "-e", "encs", "-e", "encs", "-e", "encs/", "fonts"}, "4\nw encs/w.enc\nx encs/x.enc\ny encs/x.enc\nz encs/x.enc\n"),
+      {"every indexed directory gets the same index", {"fonts", "encs", "more"}, {{"encs/x.enc", x}},
+       {"-r", "-e", "encs", "fonts", "more"}, 0, "",
+       {{"fonts/encodings.dir", "1\nx encs/x.enc\n"}, {"more/encodings.dir", "1\nx encs/x.enc\n"}}},
+      // Files that declare nothing are passed over in silence, newline or not.
+      run("a file name with a newline cannot forge lines",
+          {{"encs/x.enc", x}, {"encs/evil\nfake etc-passwd", EncodingFile("y")}, {"encs/READ\nME", "notes\n"},
+           {"encs/broken\n.enc", "STARTENCODING\n"}},
+          indexed, "1\nx encs/x.enc\n",
+          "lorvane: warning: filename `encs/evil\nfake etc-passwd' contains a newline, ignored\n", {"encs/sub\ndir"}),
+      // Bytes where the tokenizer's exact reading decides which names are declared.
+      run("one NUL after a name is passed over", {{"encs/e.enc", "STARTENCODING X\0\nALIAS\0a\n"s}}, indexed,
+          "2\nX encs/e.enc\na encs/e.enc\n"),
+      run("a second NUL is a bad character", {{"encs/e.enc", "STARTENCODING X\0\0"s}}, indexed, ""),
+      run("the bad line runs to its end", {{"encs/e.enc", "STARTENCODING e\nALIAS cut\0\0ALIAS hidden\nALIAS shown\n"s}},
+          indexed, "2\nshown encs/e.enc\ne encs/e.enc\n"),
+      run("a NUL after a stray UNDEFINE token is passed over", {{"encs/e.enc", "STARTENCODING e\nUNDEFINE 1 foo\0ALIAS x\n"s}},
+          indexed, "2\ne encs/e.enc\nx encs/e.enc\n"),
+      run("a stray UNDEFINE token's ending # starts a comment", {{"encs/e.enc", "STARTENCODING e\nUNDEFINE 1 foo#ALIAS x\n"}},
+          indexed, "1\ne encs/e.enc\n"),
+      run("after a stray UNDEFINE token reading resumes at the blank",
+          {{"encs/e.enc", "STARTENCODING e\nUNDEFINE 1 foo ALIAS x\n"}}, indexed, "2\ne encs/e.enc\nx encs/e.enc\n"),
+      run("a cut stray UNDEFINE word's 100th byte starts the next token",
+          {{"encs/e.enc", "STARTENCODING e\nUNDEFINE 1 " + cut99 + "ALIAS x\n"}}, indexed, "2\ne encs/e.enc\nx encs/e.enc\n"),
+      run("after a stray UNDEFINE bad character reading resumes", {{"encs/e.enc", "STARTENCODING e\nUNDEFINE 1 *ALIAS x\n"}},
+          indexed, "2\ne encs/e.enc\nx encs/e.enc\n"),
+  });
 }
 
 TEST(EncodingsDir, FirstDirectoryWinsEvenAgainstACompressedFile) {
   if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
-  Workspace s;
-  MakeDir(s.root / "d1");
-  MakeDir(s.root / "d2");
-  WriteFile(s.root / "d1/x.enc", EncodingFile("shared"));
-  WriteFile(s.root / "plain", EncodingFile("shared"));
-  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "d2/x.enc.gz"));
-  s.Run({"-r", "-e", "d1", "-e", "d2", "fonts"});
-  EXPECT_EQ(s.Index(), "1\nshared d1/x.enc\n");
-  s.Run({"-r", "-e", "d2", "-e", "d1", "fonts"});
-  EXPECT_EQ(s.Index(), "1\nshared d2/x.enc.gz\n");
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"d1/x.enc", EncodingFile("shared")}, {"d2/x.enc.gz", Packed("gzip", EncodingFile("shared"))}};
+  RunToolCases({run("d1 first", files, {"-r", "-e", "d1", "-e", "d2", "fonts"}, "1\nshared d1/x.enc\n", "", {"d1", "d2"}),
+                run("d2 first", files, {"-r", "-e", "d2", "-e", "d1", "fonts"}, "1\nshared d2/x.enc.gz\n", "", {"d1", "d2"})});
 }
 
 // Within one directory: .gz before .Z before plain, whatever the listing order.
@@ -164,35 +142,25 @@ TEST(EncodingsDir, CompressedFilesArePreferredWithinADirectory) {
       {{"x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
       {{"x.enc", "x.enc.Z", "x.enc.gz"}, "x.enc.gz"},
   };
-  for (const Case &c : cases) {
-    // Each name twice over, once in each creation order, to vary the listing.
-    for (bool reverse : {false, true}) {
-      Workspace s;
-      WriteFile(s.root / "plain", EncodingFile("n"));
-      Strings files = c.files;
+  const std::string n = EncodingFile("n");
+  std::vector<ToolCase> runs;
+  for (const Case &c : cases)
+    for (bool reverse : {false, true}) {  // each creation order, to vary the listing
+      std::vector<std::pair<std::string, std::string>> files;
+      for (const auto &f : c.files)
+        files.push_back({"encs/" + f, f.ends_with(".gz") ? Packed("gzip", n) : f.ends_with(".Z") ? Packed("compress", n) : n});
       if (reverse) std::reverse(files.begin(), files.end());
-      for (const auto &f : files) {
-        std::string path = s.root / ("encs/" + f);
-        if (f.ends_with(".gz"))
-          ASSERT_TRUE(CompressFile("gzip", s.root / "plain", path));
-        else if (f.ends_with(".Z"))
-          ASSERT_TRUE(CompressFile("compress", s.root / "plain", path));
-        else
-          WriteFile(path, EncodingFile("n"));
-      }
-      s.Run({"-r", "-e", "encs", "fonts"});
-      EXPECT_EQ(s.Index(), "1\nn encs/" + c.winner + "\n") << c.files[0] << " " << c.files[1];
+      runs.push_back(run(c.winner.c_str(), files, {"-r", "-e", "encs", "fonts"}, "1\nn encs/" + c.winner + "\n"));
     }
-  }
+  RunToolCases(runs);
 }
 
 TEST(EncodingsDir, AnEntryKeepsItsPlaceWhenItTakesANewerFile) {
   if (std::string why = MissingPrograms({"gzip"}); !why.empty()) GTEST_SKIP() << why;
   Workspace s;
-  WriteFile(s.root / "plain", EncodingFile("Aabcdefgh"));
   WriteFile(s.root / "encs/a.enc", EncodingFile("Aabcdefgh"));
   WriteFile(s.root / "encs/b.enc", EncodingFile("Babcdefgh"));
-  ASSERT_TRUE(CompressFile("gzip", s.root / "plain", s.root / "encs/a.enc.gz"));
+  WriteFile(s.root / "encs/a.enc.gz", Packed("gzip", EncodingFile("Aabcdefgh")));
   Strings order = ListingOrder(s.root / "encs");
   // Names are created in the order their first file is listed; a bucket
   // lists its newest entry first.
@@ -211,48 +179,6 @@ TEST(EncodingsDir, TwoUncompressedFilesTheFirstListedKeepsTheName) {
   std::string first = Position(order, "p.enc") < Position(order, "q.enc") ? "p.enc" : "q.enc";
   s.Run({"-r", "-e", "encs", "fonts"});
   EXPECT_EQ(s.Index(), "3\nn encs/" + first + "\np encs/p.enc\nq encs/q.enc\n");
-}
-
-TEST(EncodingsDir, PrefixIsWrittenBeforeEveryPath) {
-  Workspace s;
-  WriteFile(s.root / "encs/x.enc", EncodingFile("x", {"y"}));
-  s.Run({"-p", "/usr/share/", "-r", "-e", "encs", "-pPFX:", "fonts"});
-  EXPECT_EQ(s.Index(), "2\nx PFX:encs/x.enc\ny PFX:encs/x.enc\n");
-}
-
-TEST(EncodingsDir, SameDirectoryTwiceChangesNothing) {
-  Workspace s;
-  WriteFile(s.root / "encs/x.enc", EncodingFile("x", {"y", "z"}));
-  WriteFile(s.root / "encs/w.enc", EncodingFile("w"));
-  s.Run({"-r", "-e", "encs", "fonts"});
-  std::string once = s.Index();
-  ToolResult r = s.Run({"-r", "-e", "encs", "-e", "encs", "-e", "encs/", "fonts"});
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(s.Index(), once);
-  EXPECT_EQ(once.substr(0, 2), "4\n");
-}
-
-TEST(EncodingsDir, MissingDirectoryRemovesTheOldIndex) {
-  Workspace s;
-  WriteFile(s.root / "fonts/encodings.dir", "1\nold old.enc\n");
-  ToolResult r = s.Run({"-e", "nowhere", "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_FALSE(FileExists(s.root / "fonts/encodings.dir"));
-  EXPECT_EQ(ReadFile(s.root / "fonts/fonts.dir"), "0\n");
-  // Without -e the old index is left alone.
-  WriteFile(s.root / "fonts/encodings.dir", "1\nold old.enc\n");
-  s.Run({"fonts"});
-  EXPECT_EQ(s.Index(), "1\nold old.enc\n");
-}
-
-TEST(EncodingsDir, EveryIndexedDirectoryGetsTheSameIndex) {
-  Workspace s;
-  MakeDir(s.root / "more");
-  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
-  s.Run({"-r", "-e", "encs", "fonts", "more"});
-  EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
-  EXPECT_EQ(ReadFile(s.root / "more/encodings.dir"), "1\nx encs/x.enc\n");
 }
 
 // A chain of directories below root whose relative path is about `length`
@@ -279,60 +205,6 @@ TEST(EncodingsDir, TooLongFileNamesAreWarnedAboutAndIgnored) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.stderrText, "lorvane: warning: filename `" + deep + "/" + longName + "' too long, ignored\n");
   EXPECT_EQ(s.Index(), "1\nfits " + deep + "/" + fits + "\n");
-}
-
-TEST(EncodingsDir, AFileNameWithANewlineCannotForgeLines) {
-  Workspace s;
-  WriteFile(s.root / "encs/x.enc", EncodingFile("x"));
-  WriteFile(s.root / "encs/evil\nfake etc-passwd", EncodingFile("y"));
-  // Files that declare nothing are passed over in silence, newline or not.
-  WriteFile(s.root / "encs/READ\nME", "notes\n");
-  WriteFile(s.root / "encs/broken\n.enc", "STARTENCODING\n");
-  MakeDir(s.root / "encs/sub\ndir");
-  ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: warning: filename `encs/evil\nfake etc-passwd' contains a newline, ignored\n");
-  EXPECT_EQ(s.Index(), "1\nx encs/x.enc\n");
-}
-
-// Bytes of an encoding file where the tokenizer's exact reading decides
-// which names it declares.
-TEST(EncodingsDir, NamesDeclaredByTrickyTokens) {
-  using namespace std::string_literals;
-  const std::string cut99(99, 'a');  // with the next byte, a word cut at 100 bytes
-  struct Case {
-    const char *what;
-    std::string text;
-    std::string index;  // "" when no encodings.dir is written
-  } cases[] = {
-      {"one NUL after a name is passed over", "STARTENCODING X\0\nALIAS\0a\n"s,
-       "2\nX encs/e.enc\na encs/e.enc\n"},
-      {"a second NUL is a bad character", "STARTENCODING X\0\0"s, ""},
-      {"the bad line runs to its end", "STARTENCODING e\nALIAS cut\0\0ALIAS hidden\nALIAS shown\n"s,
-       "2\nshown encs/e.enc\ne encs/e.enc\n"},
-      {"a NUL after a stray UNDEFINE token is passed over",
-       "STARTENCODING e\nUNDEFINE 1 foo\0ALIAS x\n"s, "2\ne encs/e.enc\nx encs/e.enc\n"},
-      {"a stray UNDEFINE token's ending # starts a comment",
-       "STARTENCODING e\nUNDEFINE 1 foo#ALIAS x\n", "1\ne encs/e.enc\n"},
-      {"after a stray UNDEFINE token reading resumes at the blank",
-       "STARTENCODING e\nUNDEFINE 1 foo ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
-      {"a cut stray UNDEFINE word's 100th byte starts the next token",
-       "STARTENCODING e\nUNDEFINE 1 " + cut99 + "ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
-      {"after a stray UNDEFINE bad character reading resumes",
-       "STARTENCODING e\nUNDEFINE 1 *ALIAS x\n", "2\ne encs/e.enc\nx encs/e.enc\n"},
-  };
-  for (const auto &c : cases) {
-    Workspace s;
-    WriteFile(s.root / "encs/e.enc", c.text);
-    ToolResult r = s.Run({"-r", "-e", "encs", "fonts"});
-    EXPECT_EQ(r.status, 0) << c.what;
-    EXPECT_EQ(r.stderrText, "") << c.what;
-    if (c.index.empty())
-      EXPECT_FALSE(FileExists(s.root / "fonts/encodings.dir")) << c.what;
-    else
-      EXPECT_EQ(s.Index(), c.index) << c.what;
-  }
 }
 
 TEST(EncodingsDir, DirectoryPathTooLongForThePathBuffer) {

@@ -81,11 +81,45 @@ std::vector<std::string> Lines(const std::string &text) {
 
 using L = std::vector<std::string>;
 
-TEST(EncodingHeader, NameAndAliasBeforeTheFirstMappingSection) {
-  EXPECT_EQ(NamesOf("STARTENCODING ISO8859-2\nALIAS latin2\nSTARTMAPPING unicode\n"
-                    "ALIAS hidden\nENDMAPPING\nENDENCODING\n"),
-            (Names{"ISO8859-2", "latin2"}));
-  EXPECT_EQ(NamesOf("STARTENCODING a\nENDENCODING\nALIAS hidden\n"), (Names{"a"}));
+// The names a header declares, or none for a file that is no encoding file.
+TEST(EncodingHeader, TheNamesOfEachHeader) {
+  const std::optional<Names> none;
+  const std::string n99(99, 'n'), n100(100, 'm'), n150(150, 'k');
+  const std::pair<std::string, std::optional<Names>> cases[] = {
+      // The name and the aliases before the first mapping section.
+      {"STARTENCODING ISO8859-2\nALIAS latin2\nSTARTMAPPING unicode\nALIAS hidden\nENDMAPPING\nENDENCODING\n",
+       Names{"ISO8859-2", "latin2"}},
+      {"STARTENCODING a\nENDENCODING\nALIAS hidden\n", Names{"a"}},
+      // STARTMAPPING ends the scan only when well formed.
+      {"STARTENCODING e\nSTARTMAPPING\nSTARTMAPPING 5\nENDENCODING x\nALIAS a\nSTARTMAPPING postscript 1 2\nALIAS b\n",
+       Names{"e", "a"}},
+      {"# c\r\n\r\nSTARTENCODING x-cr\r\nALIAS y\r\nSIZE 128\r\nSTARTMAPPING cmap\r\n", Names{"x-cr", "y"}},
+      // An asterisk is the only character consumed; the first meaningful
+      // line must be STARTENCODING itself.
+      {"STARTENCODING e\n*ALIAS star\n*#ALIAS no\n", Names{"e", "star"}},
+      {"*STARTENCODING e\n", none},
+      {"*STARTENCODING\n", none},
+      {"STARTENCODING e\nALIAS two words\nALIAS 9lives\nALIAS\nALIAS kept # note\nALIAS e\nALIAS kept\n",
+       Names{"e", "kept", "e", "kept"}},
+      // Names of 99 bytes fit, of 100 not.
+      {"STARTENCODING " + n99 + "\nALIAS " + n99 + "\n", Names{n99, n99}},
+      {"STARTENCODING e\nALIAS " + n100 + "\nALIAS " + n150 + "\nALIAS ok\n", Names{"e", "ok"}},
+      {"STARTENCODING " + n100 + "\n", none},
+      {"STARTENCODING only", Names{"only"}},
+      {"STARTENCODING e\nALIAS last", Names{"e", "last"}},
+      {"", none},
+      {"\n\n# only comments\n", none},
+      {"STARTENCODING\n", none},
+      {"STARTENCODING 8bit\n", none},
+      {"STARTENCODING a b\n", none},
+      {"ALIAS x\nSTARTENCODING y\n", none},
+      {"3\nx.enc x\n", none},
+      {"STARTFONT 2.1\nFONT -misc-fixed\n", none},
+      {std::string("\1fcp\x0e\0\0\0", 8), none},
+      {std::string("\x1f\x8b\x08\0", 4), none},
+      {"STARTENCODING x y z\n", none},
+  };
+  for (const auto &[text, names] : cases) EXPECT_EQ(NamesOf(text), names) << text;
 }
 
 TEST(EncodingHeader, KeywordsIgnoreCaseNamesKeepIt) {
@@ -94,32 +128,6 @@ TEST(EncodingHeader, KeywordsIgnoreCaseNamesKeepIt) {
   EXPECT_EQ(p->names, (Names{"Koi8-R", "KOI8r"}));
   EXPECT_EQ(p->size, 94);
   EXPECT_EQ(p->rowSize, 94);
-}
-
-TEST(EncodingHeader, CarriageReturnLineEndsReadLikePlainOnes) {
-  EXPECT_EQ(NamesOf("# c\r\n\r\nSTARTENCODING x-cr\r\nALIAS y\r\nSIZE 128\r\nSTARTMAPPING cmap\r\n"),
-            (Names{"x-cr", "y"}));
-}
-
-TEST(EncodingHeader, NotAnEncodingFile) {
-  for (const std::string &text : std::vector<std::string>{
-           "", "\n\n# only comments\n", "STARTENCODING\n", "STARTENCODING 8bit\n",
-        "STARTENCODING a b\n", "ALIAS x\nSTARTENCODING y\n", "3\nx.enc x\n",
-        "STARTFONT 2.1\nFONT -misc-fixed\n", std::string("\1fcp\x0e\0\0\0", 8),
-        std::string("\x1f\x8b\x08\0", 4), "*STARTENCODING\n", "STARTENCODING x y z\n"})
-    EXPECT_FALSE(Parse(text)) << text;
-}
-
-TEST(EncodingHeader, AnAsteriskIsTheOnlyCharacterConsumed) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\n*ALIAS star\n*#ALIAS no\n"), (Names{"e", "star"}));
-  // The first meaningful line must be STARTENCODING itself: "*" makes it bad.
-  EXPECT_FALSE(Parse("*STARTENCODING e\n"));
-}
-
-TEST(EncodingHeader, MalformedAliasLinesAreIgnored) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS two words\nALIAS 9lives\nALIAS\nALIAS kept # note\n"
-                    "ALIAS e\nALIAS kept\n"),
-            (Names{"e", "kept", "e", "kept"}));
 }
 
 TEST(EncodingHeader, TwentyAliasesAreKept) {
@@ -132,12 +140,7 @@ TEST(EncodingHeader, TwentyAliasesAreKept) {
   EXPECT_EQ(NamesOf(text), expected);
 }
 
-TEST(EncodingHeader, NamesOf99BytesFitButNot100) {
-  std::string n99(99, 'n'), n100(100, 'm'), n150(150, 'k');
-  EXPECT_EQ(NamesOf("STARTENCODING " + n99 + "\nALIAS " + n99 + "\n"), (Names{n99, n99}));
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS " + n100 + "\nALIAS " + n150 + "\nALIAS ok\n"),
-            (Names{"e", "ok"}));
-  EXPECT_FALSE(Parse("STARTENCODING " + n100 + "\n"));
+TEST(EncodingHeader, TheHundredthByteOfAWordStartsTheNextToken) {
   // The 100th byte is read again as the start of the next token.
   std::string line = "ALIAS " + std::string(99, 'a') + "7 8\n";
   BufFile *f = MemBufOpen(line.data(), line.size());
@@ -147,9 +150,7 @@ TEST(EncodingHeader, NamesOf99BytesFitButNot100) {
   EXPECT_EQ(number_value, 7u);
 }
 
-TEST(EncodingHeader, LastLineWithoutNewline) {
-  EXPECT_EQ(NamesOf("STARTENCODING only"), (Names{"only"}));
-  EXPECT_EQ(NamesOf("STARTENCODING e\nALIAS last"), (Names{"e", "last"}));
+TEST(EncodingHeader, ALastSizeLineWithoutNewline) {
   auto p = Parse("STARTENCODING e\nSIZE 300");
   ASSERT_TRUE(p);
   EXPECT_EQ(p->size, 256);  // "SIZE x" cut short by the end is not a SIZE line
@@ -251,12 +252,6 @@ TEST(EncodingLines, NulBytes) {
   EXPECT_EQ(Lines("  \0ALIAS b\n"s), (L{"-2", "9:b", "-1"}));
 }
 
-TEST(EncodingHeader, StartMappingEndsTheScanOnlyWhenWellFormed) {
-  EXPECT_EQ(NamesOf("STARTENCODING e\nSTARTMAPPING\nSTARTMAPPING 5\nENDENCODING x\nALIAS a\n"
-                    "STARTMAPPING postscript 1 2\nALIAS b\n"),
-            (Names{"e", "a"}));
-}
-
 TEST(EncodingHeader, EveryAllocationFailureGivesNoneAndLeaksNothing) {
   std::string text = "STARTENCODING e\nALIAS a\nALIAS b\nALIAS c\n";
   BufFile *f = MemBufOpen(text.data(), text.size());
@@ -326,6 +321,108 @@ TEST(IdentifyEncodingFile, CompressedFilesGiveTheSameList) {
     std::string bytes = ReadFile(packed);
     WriteFile(packed, bytes.substr(0, 3));
     EXPECT_TRUE(Identify(packed).empty()) << suffix;
+  }
+}
+
+// The Unicode mapping of encoding "e": its characters as ranges of hex code
+// points, then its number of codes ("20-7e a0 /256"); "-" for no character.
+std::string Map(const std::string &text) {
+  BufFile *f = MemBufOpen(text.data(), text.size());
+  EncodingUnicodeMap map;
+  EncodingMapResult result = ReadEncodingUnicodeMap(f, &map);
+  BufFileClose(f, 1);
+  if (result != EncodingMapResult::Read) return "not read";
+  EXPECT_STREQ(map.name.get(), "e");
+  std::string out;
+  char buf[40];
+  for (size_t i = 0, j; i < map.count; i = j + 1) {
+    for (j = i; j + 1 < map.count && map.chars.get()[j + 1] == map.chars.get()[j] + 1;) j++;
+    std::snprintf(buf, sizeof buf, j == i ? " %x" : " %x-%x", map.chars.get()[i], map.chars.get()[j]);
+    out += buf;
+  }
+  return (out.empty() ? "-" : out.substr(1)) + " /" + std::to_string(map.codes) +
+         (map.hasUnicodeMapping ? "" : " no section");
+}
+
+// The lines of one unicode section, after `head`.
+std::string Section(const std::string &lines, const std::string &head = "") {
+  return "STARTENCODING e\n" + head + "STARTMAPPING unicode\n" + lines + "ENDMAPPING\nENDENCODING\n";
+}
+
+// Descending nested ranges over 2^32 codes, each overriding the last.
+std::string NestedRanges(uint32_t n) {
+  std::string lines;
+  for (uint32_t k = n; k > 0; k--)
+    lines += std::to_string(k) + " " + std::to_string(0xffffffffu - k) + " " + std::to_string(k) + "\n";
+  return Section(lines, "SIZE 0xffffffff\n");
+}
+
+TEST(EncodingMapping, WhatTheLinesMap) {
+  struct Case {
+    const char *what;
+    std::string text, expected;
+  } cases[] = {
+      {"single codes, three bases", Section("0x41 0x100\n0102 0x101\n67 258\n"), "100-102 /256"},
+      {"a range", Section("0x20 0x22 0x3000\n"), "3000-3002 /256"},
+      {"a later line replaces an earlier one", Section("0x41 0x100\n0x41 0x200\n"), "200 /256"},
+      {"inside a range", Section("0x20 0x2f 0x100\n0x25 0x300\n"), "100-104 106-10f 300 /256"},
+      {"inside lines that continue one another",
+       Section("0x20 0x100\n0x21 0x101\n0x22 0x102\n0x21 0x300\n"), "100 102 300 /256"},
+      {"descending lines", Section("0x22 0x102\n0x21 0x101\n0x20 0x100\n0x20 0x21 0x500\n"),
+       "102 500-501 /256"},
+      {"a range over two earlier ones", Section("1 0x101\n3 0x103\n0 4 0x200\n"), "200-204 /256"},
+      {"UNDEFINE of a code", Section("0x20 0x2f 0x100\nUNDEFINE 0x21\n"), "100 102-10f /256"},
+      {"UNDEFINE of a range, then a code again",
+       Section("0x20 0x2f 0x100\nUNDEFINE 0x21 0x2e\n0x22 0x500\n"), "100 10f 500 /256"},
+      {"UNDEFINE does not take back a later line", Section("UNDEFINE 0 0xff\n0x41 0x41\n"), "41 /256"},
+      {"two codes, one character", Section("0x41 0x41\n0x61 0x41\n"), "41 /256"},
+      {"ranges that end before they start", Section("0x50 0x40 0x100\nUNDEFINE 5 4\n5 0x105\n"),
+       "105 /256"},
+      {"codes outside SIZE", Section("0x70 0x90 0x200\n0x7f 0x100\n0x80 0x101\n", "SIZE 0x80\n"),
+       "100 200-20e /128"},
+      {"the last SIZE line, after the mapping, wins",
+       "STARTENCODING e\nSIZE 0x80\nSTARTMAPPING unicode\n0x7f 0x100\n0x80 0x101\nENDMAPPING\n"
+       "SIZE 0x81\n",
+       "100-101 /129"},
+      {"SIZE 0: no code", Section("0 0x41\n", "SIZE 0\n"), "- /0"},
+      {"two-byte codes: rows and columns",
+       Section("0x2f0f 0x4e00\n0x2f10 0x4e01\n0x300f 0x4e02\n0x0100 0x0102 0x500\n", "SIZE 0x30 0x10\n"),
+       "500-502 4e00 /768"},
+      {"a two-byte range across rows", Section("0x00fe 0x0105 0x1000\n", "SIZE 2 4\n"), "1002-1005 /8"},
+      {"controls, DEL and C1 controls left out", Section("0 0x1f 0\n0x7f 0xa1 0x7f\n"), "a0-a1 /256"},
+      {"surrogates and beyond U+10FFFF left out",
+       Section("1 0xd7ff\n2 0xd800\n3 0xdfff\n4 0x110000\n5 0x10ffff\n6 0xffffffff\n"), "d7ff 10ffff /256"},
+      {"a range running past U+10FFFF", Section("0 9 0x10fffe\n"), "10fffe-10ffff /256"},
+      {"2^32 - 1 codes", Section("0 0xfffffffe 0x20\n", "SIZE 0xffffffff\n"),
+       "20-7e a0-d7ff e000-10ffff /4294967295"},
+      {"20000 ranges of 2^32 codes", NestedRanges(20000), "20-7e a0-d7ff e000-10ffff /4294967295"},
+      {"the last code of 32 bits", Section("0xffffffff 0x41\n", "SIZE 0xffffffff 0xffffffff\n"),
+       "41 /4294967296"},
+      {"other sections are passed over",
+       "STARTENCODING e\nSTARTMAPPING cmap 3 1\n0x41 0x900\nENDMAPPING\nstartmapping UNICODE\n"
+       "0x41 0x41\nENDMAPPING\nSTARTMAPPING postscript\n0x42 0x42\n",
+       "41 /256"},
+      {"no unicode section", "STARTENCODING e\nSTARTMAPPING cmap\n0x41 0x41\n", "- /256 no section"},
+      {"a section not closed ends at the next", Section("0x41 0x41\nSTARTMAPPING cmap\n0x42 0x42\n"),
+       "41 /256"},
+      {"lines outside a section, names, bad lines",
+       "STARTENCODING e\n0x41 0x42\nUNDEFINE 0x43\nSTARTMAPPING unicode\n0x43 0x43\n0x44 Aacute\n"
+       "0x45 *\nUNDEFINE 0x43 x\nENDMAPPING\n0x46 0x46\n",
+       "43 /256"},
+      {"nothing after ENDENCODING", "STARTENCODING e\nENDENCODING\nSTARTMAPPING unicode\n0x41 0x41\n",
+       "- /256 no section"},
+      {"several sections add up",
+       "STARTENCODING e\nSTARTMAPPING unicode\n0x41 0x41\nENDMAPPING\nSTARTMAPPING unicode\n"
+       "0x42 0x42\n0x41 0x43\nENDMAPPING\n",
+       "42-43 /256"},
+      {"not an encoding file", "ALIAS x\nSTARTENCODING e\n", "not read"},
+  };
+  for (const Case &c : cases) {
+    FontAllocFailAt(0);
+    EXPECT_EQ(Map(c.text), c.expected) << c.what;
+    // Memory follows the lines, never the codes: nothing larger than the
+    // list of every character there is.
+    EXPECT_LE(FontAllocLargest(), size_t{0x110000} * sizeof(uint32_t)) << c.what;
   }
 }
 

@@ -137,22 +137,15 @@ TEST(AllocationFailure, EveryFailurePointOfCompressedFontsAndEncodingsIsClean) {
   };
   const std::vector<Font> all = {{"a.pcf", "font-a"},    {"b.pcf.gz", "font-b"}, {"c.pcf.Z", "font-c"},
                                  {"s.snf", "font-s"},    {"t.snf.gz", "font-t"}};
-  TempDir packing;
   std::map<std::string, std::string> files;
   for (const Font &f : all) {
     std::string plain = f.file[2] == 'p' ? WritePcf(TypicalPcf(f.name, 20)) : WriteSnf(TypicalSnf(f.name, 20));
     std::string suffix = f.file.substr(f.file.rfind('.'));
-    if (suffix == ".gz" || suffix == ".Z") {
-      WriteFile(packing / "in", plain);
-      ASSERT_TRUE(CompressFile(suffix == ".gz" ? "gzip" : "compress", packing / "in", packing / "out"));
-      plain = ReadFile(packing / "out");
-    }
+    if (suffix == ".gz" || suffix == ".Z") plain = Packed(suffix == ".gz" ? "gzip" : "compress", plain);
     files["fonts/" + f.file] = plain;
   }
   files["encs/x.enc"] = "STARTENCODING X-Plain\nALIAS xplain\nENDENCODING\n";
-  WriteFile(packing / "in", "STARTENCODING Y-Packed\nENDENCODING\n");
-  ASSERT_TRUE(CompressFile("gzip", packing / "in", packing / "out"));
-  files["encs/y.enc.gz"] = ReadFile(packing / "out");
+  files["encs/y.enc.gz"] = Packed("gzip", "STARTENCODING Y-Packed\nENDENCODING\n");
 
   const std::vector<std::string> args = {"-e", "encs", "fonts"};
   auto reset = [&] {
@@ -223,10 +216,7 @@ TEST(AllocationFailure, EveryFailurePointOfBdfFontsIsClean) {
   plain.properties.push_back(BdfString("FONT", "-lorvane-plain-medium-r-normal--16-120-75-75-c-80-iso8859-1"));
   BdfFont packed = BdfSampleFont();
   packed.properties.push_back(BdfString("FONT", "-lorvane-packed-medium-r-normal--16-120-75-75-c-80-iso8859-1"));
-  TempDir packing;
-  WriteFile(packing / "in", WriteBdf(packed));
-  ASSERT_TRUE(CompressFile("gzip", packing / "in", packing / "out"));
-  const std::string packedBytes = ReadFile(packing / "out");
+  const std::string packedBytes = Packed("gzip", WriteBdf(packed));
   auto reset = [&] {
     WriteFile(d / "a.bdf", WriteBdf(plain));
     WriteFile(d / "b.bdf.gz", packedBytes);
@@ -258,12 +248,8 @@ TEST(AllocationFailure, AFontLostToMemoryIsExplainedAsSuch) {
       {"b.snf", WriteSnf(TypicalSnf("-lorvane-b-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20))},
       {"c.bdf", WriteBdf(BdfSampleFont())},
   };
-  if (HaveProgram("gzip")) {
-    TempDir packing;
-    WriteFile(packing / "in", WritePcf(TypicalPcf("-lorvane-d-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20)));
-    ASSERT_TRUE(CompressFile("gzip", packing / "in", packing / "out"));
-    files["d.pcf.gz"] = ReadFile(packing / "out");
-  }
+  if (HaveProgram("gzip"))
+    files["d.pcf.gz"] = Packed("gzip", WritePcf(TypicalPcf("-lorvane-d-medium-r-normal--13-120-75-75-c-60-iso8859-1", 20)));
   auto reset = [&] {
     for (const auto &[name, content] : files) WriteFile(d / name, content);
   };

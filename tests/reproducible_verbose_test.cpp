@@ -10,6 +10,7 @@
 #include "tests/support/run_tool.h"
 #include "tests/support/snf_writer.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/tool_cases.h"
 
 namespace {
 
@@ -146,19 +147,24 @@ TEST(Reproducible, ATreeMadeInTwoOrdersIndexesAlikeRecursively) {
   EXPECT_EQ(o.find("tree: fonts"), std::string::npos);  // no font there
 }
 
-// On any file system: the byte order of the names, whatever the listing.
-TEST(Reproducible, ABucketListsItsFontsInByteOrderOfTheirNames) {
-  TempDir dir;
-  // All in one bucket; upper case sorts before lower case, '-' before both.
-  int made = 0;
-  for (const char *name : {"b-same-tail", "B-same-tail", "--same-tail", "a-same-tail"})
-    WriteFile(dir / (std::string(name) + ".pcf"), Pcf("made-" + std::to_string(++made)));
-  ToolResult r = RunTool({"--reproducible", dir.path()});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText, "");
-  EXPECT_EQ(ReadFile(dir / "fonts.dir"),
-            "4\n--same-tail.pcf made-3\nB-same-tail.pcf made-2\na-same-tail.pcf made-4\n"
-            "b-same-tail.pcf made-1\n");
+// On any file system: a bucket lists its fonts in the byte order of their
+// names, whatever the listing; and the verbose sums of encoding directories.
+TEST(ReproducibleVerbose, SingleRuns) {
+  const std::string scanned = "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n";
+  RunToolCases({
+      // All in one bucket; upper case sorts before lower case, '-' before both.
+      {"one bucket in byte order", {},
+       {{"b-same-tail.pcf", Pcf("made-1")}, {"B-same-tail.pcf", Pcf("made-2")}, {"--same-tail.pcf", Pcf("made-3")},
+        {"a-same-tail.pcf", Pcf("made-4")}},
+       {"--reproducible", "."}, 0, "",
+       {{"fonts.dir", "4\n--same-tail.pcf made-3\nB-same-tail.pcf made-2\na-same-tail.pcf made-4\nb-same-tail.pcf made-1\n"}}},
+      {"encoding directories are summed", {"encs", "encs/sub"},
+       {{"encs/one.enc", EncodingFile("first")},
+        {"encs/two.enc", "STARTENCODING second\nALIAS second-alias\nSTARTMAPPING unicode\nENDMAPPING\nENDENCODING\n"},
+        {"encs/notes.txt", "not an encoding"}},
+       {"--verbose", "-r", "-e", "encs", "-e", "missing", "."}, 0,
+       "lorvane: encs: encoding files read: 2, encodings declared: 3, files ignored: 2\n" + scanned, {}},
+  });
 }
 
 // --- --verbose ---------------------------------------------------------------
@@ -238,21 +244,6 @@ TEST(Verbose, APathTooLongIsExplained) {
   EXPECT_EQ(r.stderrText, "lorvane: unable to process font " + deep + "/" + name + ", skipping\n" +
                               "lorvane: " + deep + "/" + name + ": path too long\n" + "lorvane: " +
                               deep + ": fonts indexed: 0, entries from fonts.scale: 0, files skipped: 1\n");
-}
-
-TEST(Verbose, EncodingDirectoriesAreSummed) {
-  TempDir d;
-  MakeDir(d / "encs");
-  WriteFile(d / "encs/one.enc", EncodingFile("first"));
-  WriteFile(d / "encs/two.enc",
-            "STARTENCODING second\nALIAS second-alias\nSTARTMAPPING unicode\nENDMAPPING\nENDENCODING\n");
-  WriteFile(d / "encs/notes.txt", "not an encoding");
-  MakeDir(d / "encs/sub");
-  ToolResult r = RunIn(d.path(), {"--verbose", "-r", "-e", "encs", "-e", "missing", "."});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.stderrText,
-            "lorvane: encs: encoding files read: 2, encodings declared: 3, files ignored: 2\n"
-            "lorvane: .: fonts indexed: 0, entries from fonts.scale: 0, files skipped: 0\n");
 }
 
 // A check explains what it found the same way, on standard error, while its

@@ -1,3 +1,8 @@
+// tool/ is the lorvane program on top of the font library: the run
+// (run.cpp), the command line (commandline.h), the directory scan, fonts.scale,
+// the index files and their check, and the encoding index.  This header is
+// what its parts share.
+//
 // The directory indexer: everything of the lorvane driver, main's work included.
 #pragma once
 

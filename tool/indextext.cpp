@@ -6,6 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+constexpr size_t kFirstRoom = 4096;
+constexpr size_t kPieceRoom = kFontAllocLimit;
+}  // namespace
+
 IndexText::~IndexText() {
   for (size_t i = 0; i < pieces_.count(); i++) FontFree(pieces_[i].data);
 }
@@ -13,12 +18,10 @@ IndexText::~IndexText() {
 // Room for at least one more byte in the last piece.
 bool IndexText::makeRoom() {
   Piece *last = pieces_.count() ? &pieces_[pieces_.count() - 1] : nullptr;
-  if (last && last->capacity < kFontAllocLimit) {
-    size_t wanted = last->capacity * 2 < kFontAllocLimit ? last->capacity * 2 : kFontAllocLimit;
-    char *grown = static_cast<char *>(FontRealloc(last->data, wanted));
-    if (!grown) return false;
-    last->data = grown;
-    last->capacity = wanted;
+  if (last && last->capacity < kPieceRoom) {
+    void *block = last->data;
+    if (!GrowRoom(&block, &last->capacity, last->capacity + 1, 1, kFirstRoom, kPieceRoom)) return false;
+    last->data = static_cast<char *>(block);
     return true;
   }
   // A new piece; the unfinished line at the end of a full one moves to it.
@@ -33,10 +36,10 @@ bool IndexText::makeRoom() {
     }
     carried = last->size - static_cast<size_t>(static_cast<const char *>(newline) + 1 - last->data);
   }
-  size_t capacity = 4096;
-  while (capacity <= carried) capacity *= 2;
-  Piece piece{static_cast<char *>(FontAlloc(capacity)), 0, capacity};
-  if (!piece.data) return false;
+  Piece piece{nullptr, 0, 0};
+  void *block = nullptr;
+  if (!GrowRoom(&block, &piece.capacity, carried + 1, 1, kFirstRoom, kPieceRoom)) return false;
+  piece.data = static_cast<char *>(block);
   if (!pieces_.push(piece)) {
     FontFree(piece.data);
     return false;
@@ -50,7 +53,7 @@ bool IndexText::makeRoom() {
   return true;
 }
 
-bool IndexText::put(const char *bytes, size_t length) {
+bool IndexText::putBeyond(const char *bytes, size_t length) {
   while (length > 0) {
     Piece *last = pieces_.count() ? &pieces_[pieces_.count() - 1] : nullptr;
     if (!last || last->size == last->capacity) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "util/growarray.h"
 
@@ -19,7 +20,19 @@ class IndexText {
 
   // False when memory is short or a line is longer than the ceiling
   // (lineTooLong() tells which).
-  bool put(const char *bytes, size_t length);
+  bool put(const char *bytes, size_t length) {
+    // Most puts are a few bytes into the last piece's room.
+    if (pieces_.count() > 0) {
+      Piece &last = pieces_[pieces_.count() - 1];
+      if (length <= last.capacity - last.size) {
+        std::memcpy(last.data + last.size, bytes, length);
+        last.size += length;
+        size_ += length;
+        return true;
+      }
+    }
+    return putBeyond(bytes, length);
+  }
   bool lineTooLong() const { return lineTooLong_; }
 
   size_t size() const { return size_; }
@@ -38,6 +51,7 @@ class IndexText {
     size_t size, capacity;
   };
   bool makeRoom();
+  bool putBeyond(const char *bytes, size_t length);
 
   GrowArray<Piece> pieces_;
   size_t size_ = 0;

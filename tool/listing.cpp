@@ -19,27 +19,19 @@ DirectoryListing::~DirectoryListing() {
 int DirectoryListing::fd() const { return dirfd(dir_); }
 
 bool DirectoryListing::readSorted() {
-  size_t used = 0, capacity = 0;
+  // A first room that most directories' names fit.
+  if (!names_.reserve(4096, true)) return false;
   while (dirent *entry = readdir(dir_)) {
-    size_t length = std::strlen(entry->d_name);
-    if (capacity - used < length + 2) {
-      size_t grown = capacity ? capacity * 2 : 4096;
-      while (grown - used < length + 2) grown *= 2;
-      void *block = FontRealloc(names_.get(), grown);
-      if (!block) return false;
-      names_.release();
-      names_.reset(static_cast<char *>(block));
-      capacity = grown;
-    }
-    names_.get()[used] = static_cast<char>(entry->d_type);
-    std::memcpy(names_.get() + used + 1, entry->d_name, length + 1);
-    used += length + 2;
+    // Each name after its type byte, with its NUL.
+    if (!names_.push(static_cast<char>(entry->d_type)) ||
+        !names_.append(entry->d_name, std::strlen(entry->d_name) + 1))
+      return false;
     ++count_;
   }
   // The block no longer moves: the order can point into it.
   order_.reset(FontAllocN<const char *>(count_));
   if (!order_) return false;
-  const char *name = names_.get() + 1;
+  const char *name = names_.data() + 1;
   for (size_t i = 0; i < count_; i++) {
     order_.get()[i] = name;
     name += std::strlen(name) + 2;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <dirent.h>
 
+#include "util/growarray.h"
 #include "util/miscutil.h"
 
 class DirectoryListing {
@@ -35,7 +36,7 @@ class DirectoryListing {
   bool sorted_;
   // A sorted listing: each name after its type byte, packed in one block,
   // and the names in order.
-  FontPtr<char> names_;
+  GrowArray<char> names_;
   FontPtr<const char *> order_;
   size_t count_ = 0;
 };

@@ -1,15 +1,31 @@
-// The library's one growable array: items appended at the end, the room
-// doubled (from 16 items) when it runs out, all memory through the
-// allocation wrappers, so a shortage, or a request past the allocation
-// ceiling, is a false result like any other.  Items are moved by
-// reallocation, so they must be trivially copyable.
+// The library's one growth policy, and the growable array built on it.
+//
+// A block grows by doubling: from a first room until it holds what is
+// needed, never past a most that the caller may set (a declared count, a
+// budget).  All memory goes through the allocation wrappers, so a shortage,
+// or a request past the allocation ceiling, is a false result like any
+// other, and the old block then stays as it was.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
 #include "util/miscutil.h"
+
+// Room for `need` items of `itemSize` bytes in *block, whose room is *room
+// items: doubled from max(*room, first) until it holds them, cut to `most`.
+// False when `need` is more than `most` or memory is short.
+bool GrowRoomBeyond(void **block, size_t *room, size_t need, size_t itemSize, size_t first,
+                    size_t most);
+inline bool GrowRoom(void **block, size_t *room, size_t need, size_t itemSize, size_t first = 16,
+                     size_t most = SIZE_MAX) {
+  return need <= *room || GrowRoomBeyond(block, room, need, itemSize, first, most);
+}
+
+// Items appended at the end.  Items are moved by reallocation, so they must
+// be trivially copyable.
 
 template <class T>
 class GrowArray {
@@ -30,15 +46,11 @@ class GrowArray {
   // Room for `wanted` items in all: the room doubles until it holds them,
   // unless the exact room is asked for.
   bool reserve(size_t wanted, bool exact = false) {
-    if (wanted <= capacity_) return true;
-    size_t room = capacity_ ? capacity_ : 16;
-    while (!exact && room < wanted && room <= ~size_t{0} / 2) room *= 2;
-    if (exact || room < wanted) room = wanted;
-    T *grown = static_cast<T *>(FontReallocArray(items_.get(), room, sizeof(T)));
-    if (!grown) return false;
+    void *block = items_.get();
+    if (!GrowRoom(&block, &capacity_, wanted, sizeof(T), exact ? wanted : 16, exact ? wanted : SIZE_MAX))
+      return false;
     items_.release();
-    items_.reset(grown);
-    capacity_ = room;
+    items_.reset(static_cast<T *>(block));
     return true;
   }
   T pop() { return items_.get()[--count_]; }

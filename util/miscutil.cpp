@@ -39,7 +39,9 @@ size_t FontAllocLargest() { return largest; }
 
 bool FontAllocFromCache(size_t size) {
   noteSize(size);
-  return !injectFailure();
+  if (!injectFailure()) return true;
+  refused();  // a refusal like any other, for FontAllocRefusals
+  return false;
 }
 
 void *FontAlloc(size_t size) {

@@ -1,3 +1,8 @@
+// util/ is the bottom layer of the font library: the allocation wrappers
+// (here), the growth policy and growable array (growarray.h), atoms, the font
+// records and status codes (fontstruct.h), accelerator flags and bitmap
+// helpers.  It includes nothing of the layers above it.
+//
 // Allocation wrappers and small text helpers shared by the whole font library.
 //
 // Every allocation of the library goes through FontAlloc / FontRealloc /

@@ -12,6 +12,12 @@ bool CompressFile(const std::string &tool, const std::string &in, const std::str
   return std::system(cmd.c_str()) == 0 && !ReadFile(out).empty();
 }
 
+std::string Packed(const std::string &tool, const std::string &data) {
+  TempDir d;
+  WriteFile(d / "in", data);
+  return CompressFile(tool, d / "in", d / "out") ? ReadFile(d / "out") : std::string();
+}
+
 std::string RawDeflate(const std::string &data, int level) {
   z_stream z{};
   if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
@@ -24,6 +30,12 @@ std::string RawDeflate(const std::string &data, int level) {
   out.resize(status == Z_STREAM_END ? z.total_out : 0);
   deflateEnd(&z);
   return out;
+}
+
+std::string GzipWrap(const std::string &body, uint32_t size) {
+  std::string s = std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + body + std::string(4, '\0');
+  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((size >> (8 * i)) & 0xFF));
+  return s;
 }
 
 std::string RawInflateAll(const std::string &body, size_t limit) {

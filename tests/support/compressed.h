@@ -10,9 +10,16 @@
 // `tool` is "gzip" or "compress"; writes the compressed bytes of `in` to
 // `out`.  False when the program is missing or fails.
 bool CompressFile(const std::string &tool, const std::string &in, const std::string &out);
+// The bytes of `data` so compressed; empty when the program is missing or fails.
+std::string Packed(const std::string &tool, const std::string &data);
 
 // `data` as a raw deflate body (no zlib or gzip framing) at `level`.
 std::string RawDeflate(const std::string &data, int level = 6);
+
+// A gzip member around the raw deflate `body` of `size` bytes of data: the
+// fixed header with no optional fields, then a trailer whose checksum is
+// zero (the filter never checks it).
+std::string GzipWrap(const std::string &body, uint32_t size);
 
 // Everything zlib's streaming inflate delivers from a raw deflate body that
 // may be cut short or damaged (its first `limit` bytes and a few KiB more).

@@ -207,6 +207,16 @@ PcfAccel AccelFor(const std::vector<GenMetric> &glyphs, int ascent, int descent)
   return a;
 }
 
+PcfFont MinimalPcf(const std::string &fontName) {
+  PcfFont font;
+  font.properties = {StringProp("FONT", fontName)};
+  font.accel = PcfAccel{};
+  font.firstCol = 65;
+  font.lastCol = 66;
+  font.encoding = {0, 1};
+  return font;
+}
+
 PcfFont TypicalPcf(const std::string &fontName, int glyphCount, int w, int h) {
   PcfFont font;
   font.properties = TypicalProperties(fontName, h);

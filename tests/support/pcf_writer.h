@@ -77,6 +77,10 @@ struct PcfFont {
 // usual properties, both accelerator tables and the usual table order.
 PcfFont TypicalPcf(const std::string &fontName, int glyphCount = 95, int w = 6, int h = 13);
 
+// The least a reader takes: the one property FONT, empty accelerators, and
+// codes 65 and 66 for glyphs 0 and 1 with no glyph tables.
+PcfFont MinimalPcf(const std::string &fontName);
+
 // The accelerators that match a font's glyphs.
 PcfAccel AccelFor(const std::vector<GenMetric> &glyphs, int ascent, int descent);
 

@@ -153,12 +153,12 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize) {
   return delivered;
 }
 
-void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
+void FuzzFilter(const uint8_t *data, size_t size, BufFilePushProc push) {
   if (size < 5) return;
   int chunk = data[0] < 128 ? BUFFILESIZE : data[0] - 127;
   BufFile *src = MemBufOpen(data + 5, size - 5, chunk);
   if (!src) return;
-  BufFile *f = push(src);
+  BufFile *f = push(src, nullptr);
   if (!f) {
     BufFileClose(src, 1);
     return;
@@ -167,12 +167,12 @@ void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *)) {
   BufFileClose(f, 1);
 }
 
-FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+FilterDelivery DeliverThrough(BufFilePushProc push, const std::string &file, int chunk,
                               int block, size_t limit) {
   FilterDelivery d;
   BufFile *src = MemBufOpen(file.data(), file.size(), chunk);
   if (!src) std::abort();
-  BufFile *f = push(src);
+  BufFile *f = push(src, nullptr);
   d.pushed = f != nullptr;
   if (!f) {
     BufFileClose(src, 1);
@@ -196,7 +196,7 @@ FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &fi
   return d;
 }
 
-std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed, bool *pushed,
+std::string DecodeThrough(BufFilePushProc push, const std::string &packed, bool *pushed,
                           int chunk, int block) {
   FilterDelivery d = DeliverThrough(push, packed, chunk, block);
   if (pushed) *pushed = d.pushed;
@@ -205,33 +205,4 @@ std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed
     std::abort();
   }
   return std::move(d.bytes);
-}
-
-std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
-                                  const std::string &data) {
-  std::string problems;
-  auto expect = [&](bool ok, const std::string &what) {
-    if (!ok) problems += what + "; ";
-  };
-  auto byteAt = [&](size_t i) { return static_cast<int>(static_cast<unsigned char>(data[i])); };
-  BufFile *f = push(MemBufOpen(packed.data(), packed.size()));
-  if (!f) return "push failed";
-  expect(BufFileSkip(f, 0) == 0, "skip of 0");
-  expect(BufFileGetByte(f) == byteAt(0), "byte 0");
-  expect(BufFileSkip(f, 40000) == 40000, "skip of 40000");
-  expect(BufFileGetByte(f) == byteAt(40001), "byte after the first skip");
-  const int across = BUFFILESIZE * 3 - 1;
-  expect(BufFileSkip(f, across) == across, "skip across three buffers");
-  size_t at = 40002 + static_cast<size_t>(across);
-  expect(BufFileGetByte(f) == byteAt(at), "byte after the second skip");
-  int rest = static_cast<int>(data.size() - at - 1);
-  expect(BufFileSkip(f, rest) == rest, "skip to the exact end");
-  expect(BufFileGetByte(f) == -1, "end after the last skip");
-  BufFileClose(f, 1);
-  f = push(MemBufOpen(packed.data(), packed.size()));
-  if (!f) return problems + "second push failed";
-  expect(BufFileSkip(f, static_cast<int>(data.size()) + 1) == -1, "skip past the end");
-  expect(BufFileGetByte(f) == -1, "end after a skip past the end");
-  BufFileClose(f, 1);
-  return problems;
 }

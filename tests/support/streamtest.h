@@ -42,14 +42,14 @@ size_t DrainWithPlan(BufFile *f, const uint8_t *plan, size_t planSize);
 // The body of a filter fuzz target: one byte choosing how many bytes each
 // fill of the source delivers, four bytes of read plan, then the file's
 // bytes, pushed through `push` and drained.
-void FuzzFilter(const uint8_t *data, size_t size, BufFile *(*push)(BufFile *));
+void FuzzFilter(const uint8_t *data, size_t size, BufFilePushProc push);
 
 // Everything the filter that `push` makes delivers from `packed` held in
 // memory, the source filling `chunk` bytes at a time and the filter read in
 // blocks of `block` bytes (0: byte at a time).  Aborts if the end, once
 // met, does not stay.  *pushed tells whether the filter accepted the header (none:
 // not wanted); a refused header delivers nothing.
-std::string DecodeThrough(BufFile *(*push)(BufFile *), const std::string &packed,
+std::string DecodeThrough(BufFilePushProc push, const std::string &packed,
                           bool *pushed = nullptr, int chunk = BUFFILESIZE, int block = 0);
 
 // What the filter that `push` makes delivers over `file` held in memory, the
@@ -62,11 +62,5 @@ struct FilterDelivery {
   std::string bytes;
   bool endStays = true;
 };
-FilterDelivery DeliverThrough(BufFile *(*push)(BufFile *), const std::string &file, int chunk,
+FilterDelivery DeliverThrough(BufFilePushProc push, const std::string &file, int chunk,
                               int block, size_t limit = SIZE_MAX);
-// Gets and skips across many fills of the filter that `push` makes over
-// `packed`, whose decoded bytes are `data` (at least 70,000 of them): a skip
-// of 0, skips within and across buffers, a skip to the exact end and one past
-// it.  Empty when every result is right, else what went wrong.
-std::string CheckSkipsAcrossFills(BufFile *(*push)(BufFile *), const std::string &packed,
-                                  const std::string &data);
