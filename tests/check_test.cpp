@@ -130,6 +130,39 @@ TEST(Check, EncodingsDirIsCheckedOnlyWithEncodingDirectories) {
   EXPECT_EQ(r.stdoutText, "");
 }
 
+// With --remove-empty an index that a run would remove is reported as every
+// line going; one already absent is current.
+TEST(Check, IndexesOfADirectoryThatListsNothingWouldGo) {
+  struct Case {
+    const char *what;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> args;
+    int status;
+    std::string report;
+  };
+  const std::vector<Case> cases = {
+      {"a fonts.dir", {{"fonts.dir", "1\ngone.pcf gone\n"}}, {}, 1, "./fonts.dir\n- 1\n- gone.pcf gone\n"},
+      {"none there", {}, {}, 0, ""},
+      {"an encodings.dir beside it", {{"fonts.dir", "0\n"}, {"encodings.dir", "1\nx encs/x.enc\n"}},
+       {"-r", "-e", "encs"}, 1, "./fonts.dir\n- 0\n./encodings.dir\n- 1\n- x encs/x.enc\n"},
+      {"a fonts.scale entry keeps the directory", {{"fonts.scale", "1\na.pfa a\n"}, {"fonts.dir", "1\na.pfa a\n"}},
+       {}, 0, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    MakeDir(d / "encs");
+    WriteFile(d / "encs/x.enc", "STARTENCODING x\n");
+    for (const auto &[name, content] : c.files) WriteFile(d / name, content);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--remove-empty");
+    ToolResult r = Check(d.path(), args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.stderrText, "");
+    EXPECT_EQ(r.stdoutText, c.report);
+  }
+}
+
 TEST(Check, EveryDirectoryIsCheckedAndTheWorstResultIsTheStatus) {
   TempDir d;
   for (const char *dir : {"current", "stale", "badscale"}) MakeDir(d / dir);

@@ -2,6 +2,7 @@
 // built tool.
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -130,6 +131,7 @@ TEST(CommandLine, FontsScaleIsMergedExactlyAsRead) {
 }
 
 TEST(CommandLine, TheIndexFilesAreReplacedOrTheDirectoryFails) {
+  const std::optional<std::string> absent;
   const std::string cannot = "lorvane: failed to create directory in ";
   RunToolCases({
       {"a fonts.dir that cannot be removed", {"fonts.dir/inside"}, {}, {}, 1,
@@ -143,6 +145,72 @@ TEST(CommandLine, TheIndexFilesAreReplacedOrTheDirectoryFails) {
        {{"target", "precious\n"}, {"fonts.dir", "0\n"}}, MakeLink("target", "fonts.dir")},
       {"an encodings.dir that cannot be created is a warning only", {"encodings.dir/inside"}, {},
        {"-e", "/nonexistent"}, 0, "lorvane: warning: cannot unlink ./encodings.dir\n", {{"fonts.dir", "0\n"}}},
+      // --remove-empty: a directory that lists nothing keeps no index, and
+      // nothing else is removed.
+      {"the index of a directory whose fonts were all removed goes", {"encs"},
+       {{"fonts.dir", "1\ngone.pcf gone\n"}, {"encodings.dir", "1\nold old.enc\n"}, {"notes", "kept\n"},
+        {"encs/x.enc", "STARTENCODING x\n"}},
+       {"--remove-empty", "-r", "-e", "encs"}, 0, "",
+       {{"fonts.dir", absent}, {"encodings.dir", absent}, {"notes", "kept\n"}}},
+      {"a fonts.scale entry is an entry", {}, {{"fonts.scale", "1\na.pfa -x-a\n"}}, {"--remove-empty"}, 0,
+       "", {{"fonts.dir", "1\na.pfa -x-a\n"}, {"fonts.scale", "1\na.pfa -x-a\n"}}},
+      {"a fonts.scale without entries is left, the fonts.dir goes", {},
+       {{"fonts.scale", "0\n"}, {"fonts.dir", "0\n"}}, {"--remove-empty"}, 0, "",
+       {{"fonts.dir", absent}, {"fonts.scale", "0\n"}}},
+      {"without -e an encodings.dir stays beside the removed fonts.dir", {},
+       {{"fonts.dir", "0\n"}, {"encodings.dir", "1\nold old.enc\n"}}, {"--remove-empty"}, 0, "",
+       {{"fonts.dir", absent}, {"encodings.dir", "1\nold old.enc\n"}}},
+      {"a directory in the index's place cannot be removed", {"fonts.dir/inside"}, {}, {"--remove-empty"}, 1,
+       "lorvane: cannot unlink ./fonts.dir\n" + cannot + ".\n", {}},
+  });
+}
+
+// --recursive over a tree: font directories below the argument, each once,
+// in byte order of their paths; a link to a directory is not followed, a
+// directory that cannot be read fails as a named one does.
+TEST(CommandLine, RecursiveIndexesEveryFontDirectoryOfATree) {
+  const std::optional<std::string> absent;
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
+  auto summary = [](const std::string &dir, int fonts, int scaled) {
+    return "lorvane: " + dir + ": fonts indexed: " + std::to_string(fonts) + ", entries from fonts.scale: " +
+           std::to_string(scaled) + ", files skipped: 0\n";
+  };
+  const std::string all = summary("t/fonts", 1, 0) + summary("t/old", 0, 0) + summary("t/scaled", 0, 1);
+  const std::vector<std::string> dirs = {"t/fonts/sub", "t/old", "t/scaled", "t/m-locked/inner", "outside"};
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"t/fonts/a.pcf", font},           {"t/fonts/sub/notes.txt", "no font\n"},
+      {"t/old/fonts.dir", "stale\n"},    {"t/scaled/fonts.scale", "1\nb.pfa -x-b\n"},
+      {"t/m-locked/inner/notes.txt", "no font\n"}, {"outside/a.pcf", font}};
+  // Written by an ordinary user; t/m-locked unreadable when `locked`.
+  auto tree = [](bool locked) {
+    return [locked](const TempDir &d) {
+      ASSERT_EQ(symlink("../outside", (d / "t/link").c_str()), 0);
+      for (const char *dir : {"t", "t/fonts", "t/old", "t/scaled", "t/m-locked", "outside"})
+        chmod((d / dir).c_str(), locked && std::string(dir) == "t/m-locked" ? 0 : 0777);
+    };
+  };
+  ToolOptions reportAside = Unprivileged();
+  reportAside.stdoutPath = "/dev/null";
+  const std::string indexed = "1\na.pcf " + xlfd + "\n";
+  RunToolCases({
+      {"every font directory once, in byte order", dirs, files, {"--recursive", "--verbose", "t", "t/fonts"}, 0,
+       all,
+       {{"t/fonts/fonts.dir", indexed}, {"t/old/fonts.dir", "0\n"}, {"t/scaled/fonts.dir", "1\nb.pfa -x-b\n"},
+        {"t/fonts.dir", absent}, {"t/fonts/sub/fonts.dir", absent}, {"outside/fonts.dir", absent},
+        {"t/m-locked/fonts.dir", absent}},
+       tree(false), Unprivileged()},
+      {"a trailing slash is not doubled", dirs, files, {"--recursive", "--verbose", "t/"}, 0, all, {}, tree(false),
+       Unprivileged()},
+      {"an unreadable directory stops the run in its place", dirs, files, {"--recursive", "t"}, 1,
+       "lorvane: failed to create directory in t/m-locked\n",
+       {{"t/fonts/fonts.dir", indexed}, {"t/old/fonts.dir", "stale\n"}, {"t/scaled/fonts.dir", absent}},
+       tree(true), Unprivileged()},
+      {"a check goes on to the end", dirs, files, {"--check", "--recursive", "t"}, 2,
+       "lorvane: cannot check t/m-locked\n", {{"t/fonts/fonts.dir", absent}}, tree(true), reportAside},
+      {"a missing argument fails as a named one", dirs, files, {"--recursive", "missing", "t"}, 1,
+       "lorvane: failed to create directory in missing\n", {{"t/fonts/fonts.dir", absent}}, tree(false),
+       Unprivileged()},
   });
 }
 
@@ -162,6 +230,70 @@ TEST(CommandLine, ARelativeEncodingDirectoryTooLongWithTheCwdStopsOptions) {
   r = RunIn(d, {"-e", shorter, "-x"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.stderrText, "lorvane: unknown option `-x'\n");
+}
+
+// --if-changed: an index that already holds the new bytes is not touched
+// (its inode and times, and the directory's, stay); anything else in its
+// place is replaced as without the option.
+TEST(IndexFiles, WithIfChangedOnlyAnIndexThatDiffersIsWritten) {
+  const std::string xlfd = "-misc-a-medium-r-normal--13-120-75-75-c-70-iso8859-1";
+  const std::string font = WritePcf(TypicalPcf(xlfd, 4));
+  const std::string current = "1\na.pcf " + xlfd + "\n";
+  struct Case {
+    const char *what;
+    std::function<void(const std::string &)> makeIndex;
+    bool kept;
+  } cases[] = {
+      {"the same bytes", [&](const std::string &p) { WriteFile(p, current); }, true},
+      {"other bytes", [](const std::string &p) { WriteFile(p, "0\n"); }, false},
+      {"the same bytes and more", [&](const std::string &p) { WriteFile(p, current + "b.pcf b\n"); }, false},
+      {"no index", [](const std::string &) {}, false},
+      {"a link to the same bytes",
+       [&](const std::string &p) {
+         WriteFile(p + ".target", current);
+         ASSERT_EQ(symlink("fonts.dir.target", p.c_str()), 0);
+       },
+       false},
+      {"a FIFO", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, false},
+      {"the same bytes, unreadable", [&](const std::string &p) {
+         WriteFile(p, current);
+         chmod(p.c_str(), 0);
+       },
+       false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    chmod(d.path().c_str(), 0777);  // written by an ordinary user
+    WriteFile(d / "a.pcf", font);
+    c.makeIndex(d / "fonts.dir");
+    const std::string before = Snapshot(d.path());
+    struct stat old;
+    bool present = lstat((d / "fonts.dir").c_str(), &old) == 0;
+    ToolOptions options;
+    options.cwd = d.path();
+    options.unprivileged = true;
+    ToolResult r = RunTool({"--if-changed", "--verbose"}, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.stderrText, "lorvane: .: fonts indexed: 1, entries from fonts.scale: 0, files skipped: 0\n"
+                            "lorvane: ./fonts.dir: index " + std::string(c.kept ? "kept, already current" : "written") + "\n");
+    struct stat now;
+    ASSERT_EQ(lstat((d / "fonts.dir").c_str(), &now), 0);
+    EXPECT_TRUE(S_ISREG(now.st_mode));
+    if (c.kept) {
+      EXPECT_EQ(Snapshot(d.path()), before);
+      EXPECT_EQ(now.st_ino, old.st_ino);
+      EXPECT_EQ(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
+    } else {
+      EXPECT_EQ(ReadFile(d / "fonts.dir"), current);
+      if (present) {
+        EXPECT_NE(now.st_ino, old.st_ino);
+      }
+    }
+    if (FileExists(d / "fonts.dir.target")) {
+      EXPECT_EQ(ReadFile(d / "fonts.dir.target"), current);
+    }
+  }
 }
 
 TEST(IndexFiles, TheNewIndexGetsThePermissionsOfAPlainCreate) {

@@ -133,6 +133,9 @@ TEST(Install, HonoursPrefixAndDestdir) {
   std::string binary = dest / "opt/lv/bin/lorvane";
   EXPECT_TRUE(FileExists(binary));
   EXPECT_TRUE(FileExists(dest / "opt/lv/share/man/man1/lorvane.1"));
+  EXPECT_NE(ReadFile(dest / "opt/lv/share/doc/lorvane/LICENSE").find("Copyright (c) 2026 The lorvane developers"),
+            std::string::npos);
+  EXPECT_TRUE(FileExists(dest / "opt/lv/share/doc/lorvane/NEWS.md"));
   TempDir fonts;
   ToolOptions options;
   options.binary = binary;

@@ -110,6 +110,43 @@ TEST(Reproducible, TheSameFilesMadeInDifferentOrdersIndexAlike) {
       << reproducible[0].encodingsDir;
 }
 
+// --recursive: the directories of a tree come in byte order of their paths
+// however the tree was made, so that with --reproducible the whole run is
+// alike byte for byte.
+TEST(Reproducible, ATreeMadeInTwoOrdersIndexesAlikeRecursively) {
+  CreationOrderedDir place;
+  if (place.path().empty())
+    GTEST_SKIP() << "no file system here lists names in the order they were made";
+  ListingSensitiveFiles set;
+  const Strings dirs = {"tree/b", "tree/a/z", "tree/a-b", "tree/a/y"};
+  Strings outcomes;
+  for (int order = 0; order < 2; order++) {
+    std::string root = place / ("order" + std::to_string(order));
+    MakeDir(root + "/tree");
+    for (size_t i = 0; i < dirs.size(); i++) {
+      const std::string &dir = dirs[order ? dirs.size() - 1 - i : i];
+      MakeDir(root + "/" + dir);
+      for (size_t f = 0; f < 4; f++) {
+        size_t k = order ? 3 - f : f;
+        std::string file = set.files[k].first.substr(set.files[k].first.find('/'));
+        WriteFile(root + "/" + dir + file, set.files[k].second);
+      }
+    }
+    ToolResult r = RunIn(root, {"--recursive", "--reproducible", "--verbose", "tree"});
+    std::string outcome = std::to_string(r.status) + r.stderrText;
+    for (const std::string &dir : dirs) outcome += ReadFile(root + "/" + dir + "/fonts.dir");
+    outcomes.push_back(outcome);
+    EXPECT_EQ(ListingOrder(root + "/tree").size(), 3u);
+  }
+  EXPECT_EQ(outcomes[0], outcomes[1]);
+  // The summaries say the order: "a-b" before "a/y", '-' before '/'.
+  const std::string &o = outcomes[0];
+  EXPECT_LT(o.find("tree/a-b: fonts"), o.find("tree/a/y: fonts"));
+  EXPECT_LT(o.find("tree/a/y: fonts"), o.find("tree/a/z: fonts"));
+  EXPECT_LT(o.find("tree/a/z: fonts"), o.find("tree/b: fonts"));
+  EXPECT_EQ(o.find("tree: fonts"), std::string::npos);  // no font there
+}
+
 // On any file system: a bucket lists its fonts in the byte order of their
 // names, whatever the listing; and the verbose sums of encoding directories.
 TEST(ReproducibleVerbose, SingleRuns) {

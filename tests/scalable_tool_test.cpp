@@ -3,6 +3,7 @@
 // the option left as it was.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,31 @@ TEST_F(ScalableTool, OtbStrikeWithABitmapFontsNameIsADuplicate) {
   EXPECT_EQ(r.stderrText, "lorvane: Duplicate font names " + name + "\n\talpha.pcf s.otb\n" +
                               "lorvane: unable to process font " + dir_.path() + "/s.otb, skipping\n");
   EXPECT_EQ(ReadFile(dir_ / "fonts.dir").substr(0, 3), "13\n");
+}
+
+// With the package-hook options: an unchanged directory's fonts.scale is
+// left alone like its fonts.dir, an outline font alone marks a directory
+// for --recursive, and an emptied directory loses its fonts.scale too.
+TEST_F(ScalableTool, TheHookOptionsTakeFontsScaleAlong) {
+  ASSERT_EQ(run({"--scalable"}).status, 0);
+  std::string before = Snapshot(dir_.path());
+  ToolResult r = run({"--scalable", "--if-changed"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Snapshot(dir_.path()), before);
+
+  TempDir tree;
+  MakeDir(tree / "outline");
+  ASSERT_EQ(MakeFaces(tree / "outline", {R"({"file":"a.ttf","chars":["latin_1"],"vendor":"ADBE"})"}), "");
+  r = RunTool({"--scalable", "--recursive", tree.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(tree / "outline/fonts.scale").substr(0, 2), "3\n");
+  EXPECT_FALSE(FileExists(tree / "fonts.dir"));
+
+  for (const std::string &name : ListDir(dir_.path()))
+    if (name != "fonts.dir" && name != "fonts.scale") std::remove((dir_ / name).c_str());
+  r = run({"--scalable", "--remove-empty"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ListDir(dir_.path()), Strings{});
 }
 
 // A build without FreeType refuses the option at start; one with it indexes

@@ -22,6 +22,12 @@ const LongOption longOptions[] = {
      "write fonts.scale from the outline fonts; index .otb fonts"},
     {"--verbose", [](CommandLine &l) { return &l.settings.verbose; },
      "tell why font files are left out; notes and a summary per directory"},
+    {"--if-changed", [](CommandLine &l) { return &l.settings.ifChanged; },
+     "leave an index file whose bytes would not change untouched"},
+    {"--remove-empty", [](CommandLine &l) { return &l.settings.removeEmpty; },
+     "remove the index files of a directory that lists no font"},
+    {"--recursive", [](CommandLine &l) { return &l.settings.recursive; },
+     "index every font directory below each directory too"},
     {"--help", [](CommandLine &l) { return &l.help; }, "show this text and write nothing"},
     {"--version", [](CommandLine &l) { return &l.version; }, "show the version and write nothing"},
 };

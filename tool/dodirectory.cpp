@@ -33,7 +33,7 @@ bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCoun
   if (!FontFileInitTable(&table, 100)) return false;
   IndexLines scale;
   bool ok = LoadFontTable(dirname, &table, &scale) &&
-            (!scalableRun || WriteFontsScale(dirname, scale)) &&
+            (!scalableRun || WriteFontsScale(dirname, scale, &table)) &&
             WriteFontTable(dirname, &table, encodings, encodingCount);
   FontFileFreeTable(&table);
   return ok;

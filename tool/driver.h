@@ -25,6 +25,9 @@ struct Settings {
   bool verbose = false;              // --verbose: files left out and why, notes, summaries
   bool check = false;                // --check: compare the index files, write nothing
   bool scalable = false;             // --scalable: fonts.scale from the outline fonts; .otb fonts
+  bool ifChanged = false;            // --if-changed: an index already current is left as it is
+  bool removeEmpty = false;          // --remove-empty: a directory that lists nothing gets no index
+  bool recursive = false;            // --recursive: every font directory below each argument too
 };
 extern Settings settings;  // the run's
 extern const char *progName;
@@ -45,6 +48,14 @@ struct EncodingTable {
 // The whole run: options, the encoding index, every directory; returns the
 // exit status (0, 1 when a directory failed, 2 when memory ran out at start).
 int LorvaneMain(int argc, char **argv);
+
+// --recursive: the directories to index for the directory arguments, in
+// the order to index them.  False when memory is short.
+struct FontDirectories {
+  GrowArray<char> paths;          // each ending in a NUL
+  GrowArray<const char *> names;  // into paths
+};
+bool FindFontDirectories(const char *const *arguments, int count, FontDirectories *out);
 
 // Index one directory: scan it, merge fonts.scale, write the index files.
 bool DoDirectory(const char *dirname, EncodingTable *encodings, int encodingCount);
@@ -116,18 +127,22 @@ bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodi
 // `scale`: the fonts.scale a --scalable run writes (none otherwise).
 CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                            int encodingCount, const IndexLines *scale);
-// fonts.scale of a --scalable run, replaced like fonts.dir; false with the
-// message when the old one stays.
-bool WriteFontsScale(const char *dirname, const IndexLines &scale);
+// fonts.scale of a --scalable run, replaced like fonts.dir (or removed with
+// it under --remove-empty); false with the message when the old one stays.
+bool WriteFontsScale(const char *dirname, const IndexLines &scale, const FontTable *table);
 
 // The exact bytes WriteFontTable writes; false when memory is short.
 bool FormatFontsDir(const FontTable *table, IndexText *out);
 bool FormatEncodingsDir(const EncodingTable *encodings, int encodingCount, IndexText *out);
 bool FormatFontsScale(const IndexLines &scale, IndexText *out);
+// With --remove-empty, whether the directory of `table` lists nothing (no
+// font, no fonts.scale entry), so that a run leaves it no index file.
+bool ListsNothing(const FontTable *table);
 // What a run does with a directory's encodings.dir: leaves it (no -e),
-// removes it (no encoding found), or replaces it.
+// removes it (no encoding found, or the directory lists nothing), or
+// replaces it.
 enum class EncodingsDirAction { Keep, Remove, Write };
-EncodingsDirAction EncodingsDirActionFor(int encodingCount);
+EncodingsDirAction EncodingsDirActionFor(int encodingCount, const FontTable *table);
 // The index file `name` of the directory into a path buffer of kPathMax
 // bytes: always a '/' between the two, even after a directory name that ends
 // in one.  False when it does not fit.

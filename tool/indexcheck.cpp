@@ -14,9 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tool/driver.h"
 #include "tool/linediff.h"
@@ -24,7 +21,7 @@
 namespace {
 
 // What is at an index path now.
-struct OldIndex {
+struct OldIndexBytes {
   bool present = false;
   IndexText bytes;
 };
@@ -51,35 +48,21 @@ bool cannotHold(const char *path, const IndexText &text) {
 // directory in the index's place makes a run fail, so it cannot be checked;
 // any other special file would be replaced by a run, and counts as an index
 // without lines.
-bool readOldIndex(const char *path, OldIndex *old) {
-  struct stat st;
-  if (::stat(path, &st) != 0) {
-    if (errno == ENOENT) return true;
-    return cannotRead(path, errno);
+bool readOldIndex(const char *path, OldIndexBytes *old) {
+  int error = 0;
+  switch (ReadOldIndex(path, true, &old->bytes, &error)) {
+    case OldIndex::Missing:
+      return true;
+    case OldIndex::Read:
+    case OldIndex::NotRegular:
+      old->present = true;
+      return true;
+    case OldIndex::Directory:
+      return cannotRead(path, EISDIR);
+    case OldIndex::Failed:
+      break;
   }
-  old->present = true;
-  if (S_ISDIR(st.st_mode)) return cannotRead(path, EISDIR);
-  if (!S_ISREG(st.st_mode)) return true;
-  // Non-blocking: a FIFO put in its place since the stat must not hang.
-  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return cannotRead(path, errno);
-  char block[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(fd, block, sizeof block);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int error = errno;
-      ::close(fd);
-      return cannotRead(path, error);
-    }
-    if (!old->bytes.put(block, static_cast<size_t>(n))) {
-      ::close(fd);
-      return cannotHold(path, old->bytes);
-    }
-  }
-  ::close(fd);
-  return true;
+  return error ? cannotRead(path, error) : cannotHold(path, old->bytes);
 }
 
 void reportLine(void *, char change, const TextLine &line) {
@@ -128,7 +111,7 @@ bool reportChange(const char *path, const IndexText &old, const IndexText &now) 
 // Compares the index at `path` with `now`, the bytes a run would leave there
 // (none: the run leaves no file), and reports the difference.
 CheckResult compareIndex(const char *path, const IndexText *now) {
-  OldIndex old;
+  OldIndexBytes old;
   if (!readOldIndex(path, &old)) return CheckResult::Failed;
   if (!now && !old.present) return CheckResult::Current;
   if (now && old.present && *now == old.bytes) return CheckResult::Current;
@@ -158,7 +141,7 @@ CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable 
       cannotHold(path, fontsScale);
       return CheckResult::Failed;
     }
-    result = compareIndex(path, &fontsScale);
+    result = compareIndex(path, ListsNothing(table) ? nullptr : &fontsScale);
   }
   if (!checkPath(path, dirname, "fonts.dir")) return CheckResult::Failed;
   IndexText fontsDir;
@@ -166,9 +149,9 @@ CheckResult CheckFontTable(const char *dirname, FontTable *table, EncodingTable 
     cannotHold(path, fontsDir);
     return CheckResult::Failed;
   }
-  result = worse(result, compareIndex(path, &fontsDir));
+  result = worse(result, compareIndex(path, ListsNothing(table) ? nullptr : &fontsDir));
 
-  EncodingsDirAction action = EncodingsDirActionFor(encodingCount);
+  EncodingsDirAction action = EncodingsDirActionFor(encodingCount, table);
   if (action == EncodingsDirAction::Keep) return result;
   if (!checkPath(path, dirname, "encodings.dir")) return CheckResult::Failed;
   if (action == EncodingsDirAction::Remove) return worse(result, compareIndex(path, nullptr));

@@ -7,8 +7,15 @@
 // one, never none and never half of one; when the write fails (a full disk),
 // the old index stays as it was.  rename replaces a link in the index's
 // place rather than writing through it.  Only an index that a run drops
-// without a replacement (encodings.dir when no encoding is found) is
-// removed.
+// without a replacement (encodings.dir when no encoding is found, and with
+// --remove-empty every index of a directory that lists nothing) is removed.
+//
+// With --if-changed the new bytes are built in memory first and compared
+// with the old file, read as a check reads it but without following a link:
+// a regular file that already holds them is not touched at all, so its
+// inode, its times and the directory's modification time stay.  Anything
+// else there (different bytes, a link, a FIFO, a file that cannot be read)
+// is replaced as without the option.
 //
 // --check (indexcheck.cpp) builds the same bytes in memory, through the same
 // formatters and the same decision on encodings.dir.
@@ -133,9 +140,6 @@ bool replaceIndex(const char *path, const char *warning, Body body) {
   return false;
 }
 
-// Removal that treats a file already gone as success.
-bool removeOld(const char *path) { return ::unlink(path) == 0 || errno == ENOENT; }
-
 // The index formats, written once for both destinations of their bytes: a
 // file being written (FileSink) and memory, for a check (MemorySink).
 // Each sink takes a block, a NUL-terminated text and a byte.
@@ -200,24 +204,78 @@ bool formatEncodingsDir(Sink &out, const EncodingTable *encodings, int encodingC
   return true;
 }
 
-// encodings.dir: every problem is a warning; the directory still succeeds.
-void WriteEncodingsDir(const char *dirname, EncodingTable *encodings, int encodingCount) {
-  EncodingsDirAction action = EncodingsDirActionFor(encodingCount);
-  if (action == EncodingsDirAction::Keep) return;
+// What became of an index file, for the verbose summary.
+enum class Outcome { Kept, Written, Removed, Absent, Failed };
+
+// Says, in a verbose run with --if-changed or --remove-empty, what became of
+// the index at `path`.
+void tellOutcome(const char *path, Outcome outcome) {
+  if (!settings.verbose || !(settings.ifChanged || settings.removeEmpty)) return;
+  static const char *const texts[] = {"kept, already current", "written", "removed"};
+  if (outcome <= Outcome::Removed)
+    std::fprintf(stderr, "%s: %s: index %s\n", progName, path, texts[static_cast<int>(outcome)]);
+}
+
+// The bytes of `text` into `file`.
+bool writeText(FILE *file, const IndexText &text) {
+  for (size_t i = 0; i < text.pieceCount(); i++)
+    if (std::fwrite(text.pieceData(i), 1, text.pieceSize(i), file) != text.pieceSize(i)) return false;
+  return true;
+}
+
+// With --if-changed: whether the regular file at `path` holds exactly `now`.
+// An old file that cannot be read, or a shortage, is no match: the index is
+// then written.
+bool holdsAlready(const char *path, const IndexText &now) {
+  IndexText old;
+  int error;
+  return ReadOldIndex(path, false, &old, &error) == OldIndex::Read && old == now;
+}
+
+// The index file `name` of the directory: removed when `remove`, otherwise
+// replaced with what `format` gives a sink.  Messages begin with `warning`
+// ("" or "warning: "); Failed means the old index stays.
+template <class Format>
+Outcome putIndex(const char *dirname, const char *name, const char *warning, bool remove, Format format) {
   char path[kPathMax];
-  if (!IndexPath(path, dirname, "encodings.dir")) {
-    std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "encodings.dir");
-    return;
+  if (!IndexPath(path, dirname, name)) {
+    std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, name);
+    return Outcome::Failed;
   }
-  if (action == EncodingsDirAction::Remove) {
-    if (!removeOld(path)) std::fprintf(stderr, "%s: warning: cannot unlink %s\n", progName, path);
-    return;
+  Outcome outcome = Outcome::Written;
+  if (remove) {
+    if (::unlink(path) == 0) {
+      outcome = Outcome::Removed;
+    } else if (errno == ENOENT) {
+      outcome = Outcome::Absent;
+    } else {
+      std::fprintf(stderr, "%s: %scannot unlink %s\n", progName, warning, path);
+      return Outcome::Failed;
+    }
+  } else if (!settings.ifChanged) {
+    auto body = [&](FILE *f) {
+      FileSink sink(f);
+      return format(sink);
+    };
+    if (!replaceIndex(path, warning, body)) return Outcome::Failed;
+  } else {
+    // Bytes that cannot be held for the comparison are written as they come.
+    IndexText now;
+    MemorySink memory(&now);
+    bool held = format(memory);
+    if (held && holdsAlready(path, now)) {
+      outcome = Outcome::Kept;
+    } else {
+      auto body = [&](FILE *f) {
+        if (held) return writeText(f, now);
+        FileSink sink(f);
+        return format(sink);
+      };
+      if (!replaceIndex(path, warning, body)) return Outcome::Failed;
+    }
   }
-  auto body = [&](FILE *f) {
-    FileSink sink(f);
-    return formatEncodingsDir(sink, encodings, encodingCount);
-  };
-  replaceIndex(path, "warning: ", body);
+  tellOutcome(path, outcome);
+  return outcome;
 }
 
 }  // namespace
@@ -237,9 +295,11 @@ bool FormatFontsScale(const IndexLines &scale, IndexText *out) {
   return formatFontsScale(sink, scale);
 }
 
-EncodingsDirAction EncodingsDirActionFor(int encodingCount) {
+bool ListsNothing(const FontTable *table) { return settings.removeEmpty && table->count == 0; }
+
+EncodingsDirAction EncodingsDirActionFor(int encodingCount, const FontTable *table) {
   if (!settings.encodingDirectories) return EncodingsDirAction::Keep;
-  return encodingCount == 0 ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
+  return encodingCount == 0 || ListsNothing(table) ? EncodingsDirAction::Remove : EncodingsDirAction::Write;
 }
 
 bool IndexPath(char *path, const char *dirname, const char *name) {
@@ -248,29 +308,17 @@ bool IndexPath(char *path, const char *dirname, const char *name) {
 
 bool WriteFontTable(const char *dirname, FontTable *table, EncodingTable *encodings,
                     int encodingCount) {
-  char path[kPathMax];
-  if (!IndexPath(path, dirname, "fonts.dir")) {
-    std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.dir");
-    return false;
-  }
-  auto body = [&](FILE *f) {
-    FileSink sink(f);
-    return formatFontsDir(sink, table);
-  };
-  if (!replaceIndex(path, "", body)) return false;
-  WriteEncodingsDir(dirname, encodings, encodingCount);
+  auto fontsDir = [&](auto &sink) { return formatFontsDir(sink, table); };
+  if (putIndex(dirname, "fonts.dir", "", ListsNothing(table), fontsDir) == Outcome::Failed) return false;
+  // encodings.dir: every problem is a warning; the directory still succeeds.
+  EncodingsDirAction action = EncodingsDirActionFor(encodingCount, table);
+  if (action == EncodingsDirAction::Keep) return true;
+  auto encodingsDir = [&](auto &sink) { return formatEncodingsDir(sink, encodings, encodingCount); };
+  putIndex(dirname, "encodings.dir", "warning: ", action == EncodingsDirAction::Remove, encodingsDir);
   return true;
 }
 
-bool WriteFontsScale(const char *dirname, const IndexLines &scale) {
-  char path[kPathMax];
-  if (!IndexPath(path, dirname, "fonts.scale")) {
-    std::fprintf(stderr, "%s: can't create directory %s/%s\n", progName, dirname, "fonts.scale");
-    return false;
-  }
-  auto body = [&](FILE *f) {
-    FileSink sink(f);
-    return formatFontsScale(sink, scale);
-  };
-  return replaceIndex(path, "", body);
+bool WriteFontsScale(const char *dirname, const IndexLines &scale, const FontTable *table) {
+  auto fontsScale = [&](auto &sink) { return formatFontsScale(sink, scale); };
+  return putIndex(dirname, "fonts.scale", "", ListsNothing(table), fontsScale) != Outcome::Failed;
 }

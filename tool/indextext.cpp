@@ -1,6 +1,10 @@
 #include "tool/indextext.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr size_t kFirstRoom = 4096;
@@ -92,4 +96,44 @@ size_t IndexText::lineCount() const {
     }
   }
   return lines;
+}
+
+namespace {
+
+OldIndex failed(int *error, int value) {
+  *error = value;
+  return OldIndex::Failed;
+}
+
+// The bytes of the open regular file `fd` into `bytes`.
+OldIndex readAll(int fd, IndexText *bytes, int *error) {
+  char block[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, block, sizeof block);
+    if (n == 0) return OldIndex::Read;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return failed(error, errno);
+    }
+    if (!bytes->put(block, static_cast<size_t>(n))) return failed(error, 0);
+  }
+}
+
+}  // namespace
+
+OldIndex ReadOldIndex(const char *path, bool followLinks, IndexText *bytes, int *error) {
+  struct stat st;
+  if ((followLinks ? ::stat(path, &st) : ::lstat(path, &st)) != 0)
+    return errno == ENOENT ? OldIndex::Missing : failed(error, errno);
+  if (S_ISDIR(st.st_mode)) return OldIndex::Directory;
+  if (!S_ISREG(st.st_mode)) return OldIndex::NotRegular;
+  // Something else may be put in its place after the stat: a FIFO must not
+  // hang the open, a link must not be followed when links are not.
+  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW));
+  if (fd < 0) return failed(error, errno);
+  OldIndex result = ::fstat(fd, &st) != 0 ? failed(error, errno)
+                    : S_ISREG(st.st_mode) ? readAll(fd, bytes, error)
+                                          : OldIndex::NotRegular;
+  ::close(fd);
+  return result;
 }

@@ -57,3 +57,17 @@ class IndexText {
   size_t size_ = 0;
   bool lineTooLong_ = false;
 };
+
+// What stands at an index path, read for a comparison with new bytes.
+enum class OldIndex {
+  Missing,     // nothing
+  Read,        // a regular file, its bytes held
+  NotRegular,  // a link (when links are not followed), FIFO, device or socket: never opened
+  Directory,
+  Failed,      // it could not be read (`error`) or held (`error` 0; lineTooLong() tells why)
+};
+// Reads the index at `path` into `bytes` (empty).  With `followLinks` the
+// file a reader of the path gets is read; without, only a regular file
+// standing there itself, so that a link is never mistaken for the index.
+// Opening never blocks, and what is opened must still be a regular file.
+OldIndex ReadOldIndex(const char *path, bool followLinks, IndexText *bytes, int *error);

@@ -76,6 +76,15 @@ int LorvaneMain(int argc, char **argv) {
   const char *current = ".";
   const char *const *dirnames = argn < argc ? argv + argn : &current;
   int dirCount = argn < argc ? argc - argn : 1;
+  FontDirectories found;
+  if (settings.recursive) {
+    if (!FindFontDirectories(dirnames, dirCount, &found)) {
+      std::fprintf(stderr, "%s: out of memory\n", progName);
+      return settings.check ? 2 : 1;
+    }
+    dirnames = found.names.data();
+    dirCount = static_cast<int>(found.names.count());
+  }
   if (settings.check) return CheckDirectories(dirnames, dirCount, encodings, encodingCount);
   for (int i = 0; i < dirCount; i++) {
     if (!DoDirectory(dirnames[i], encodings, encodingCount)) {
