@@ -137,18 +137,9 @@ int pcfGetProperties(FontInfo *info, FontReader *r, const TableEntry *tables, ui
     return outOfMemory ? AllocFailure : BadFont;
 
   auto poolBytes = static_cast<uint32_t>(poolSize);
-  for (uint32_t i = 0; i < nprops; i++) {
-    FontProp &p = props.get()[i];
-    uint32_t offset = p.name;
-    p.name = FontPoolAtom(pool.bytes, poolBytes, offset);
-    if (p.name == None) return FontPoolAtomFailure(pool.bytes, poolBytes, offset);
-    if (isString.get()[i]) {
-      offset = static_cast<uint32_t>(p.value);
-      Atom value = FontPoolAtom(pool.bytes, poolBytes, offset);
-      if (value == None) return FontPoolAtomFailure(pool.bytes, poolBytes, offset);
-      p.value = static_cast<int32_t>(value);
-    }
-  }
+  int status = FontPoolPropAtoms(pool.bytes, poolBytes, props.get(), nprops,
+                                 [&](uint32_t i) { return isString.get()[i]; });
+  if (status != Successful) return status;
   FontReaderExitFrame(&pool);
   info->props = props.release();
   info->isStringProp = isString.release();

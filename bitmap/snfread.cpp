@@ -143,18 +143,9 @@ int snfReadProps(const snfHeader &h, FontInfo *info, FontReader *r) {
   FontFrame pool;
   bool outOfMemory = false;
   if (!FontReaderEnterFrame(r, poolSize, &pool, &outOfMemory)) return outOfMemory ? AllocFailure : BadFont;
-  for (uint32_t i = 0; i < nprops; i++) {
-    FontProp &p = props.get()[i];
-    uint32_t offset = p.name;
-    p.name = FontPoolAtom(pool.bytes, poolSize, offset);
-    if (p.name == None) return FontPoolAtomFailure(pool.bytes, poolSize, offset);
-    if (flagWords.get()[i] != 0) {
-      offset = static_cast<uint32_t>(p.value);
-      Atom value = FontPoolAtom(pool.bytes, poolSize, offset);
-      if (value == None) return FontPoolAtomFailure(pool.bytes, poolSize, offset);
-      p.value = static_cast<int32_t>(value);
-    }
-  }
+  int status = FontPoolPropAtoms(pool.bytes, poolSize, props.get(), nprops,
+                                 [&](uint32_t i) { return flagWords.get()[i] != 0; });
+  if (status != Successful) return status;
   FontReaderExitFrame(&pool);
   info->props = props.release();
   info->isStringProp = isString.release();

@@ -22,6 +22,7 @@
 
 #include "fontfile/bufio.h"
 #include "util/atom.h"
+#include "util/fontstruct.h"
 #include "util/miscutil.h"
 
 struct FontReader {
@@ -223,3 +224,22 @@ bool FontReaderReserveN(FontPtr<T> &array, size_t *capacity, size_t need) {
 Atom FontPoolAtom(const char *pool, uint32_t poolSize, uint32_t offset);
 // Why FontPoolAtom gave None for that text: BadFont or AllocFailure.
 int FontPoolAtomFailure(const char *pool, uint32_t poolSize, uint32_t offset);
+// The names of `count` property records, and the values of those that
+// `isString(i)` says hold a string, from pool offsets made atoms: Successful,
+// or why a text could not be one.
+template <class IsString>
+int FontPoolPropAtoms(const char *pool, uint32_t poolSize, FontProp *props, uint32_t count,
+                      IsString isString) {
+  for (uint32_t i = 0; i < count; i++) {
+    FontProp &p = props[i];
+    uint32_t offset = p.name;
+    p.name = FontPoolAtom(pool, poolSize, offset);
+    if (p.name == None) return FontPoolAtomFailure(pool, poolSize, offset);
+    if (!isString(i)) continue;
+    offset = static_cast<uint32_t>(p.value);
+    Atom value = FontPoolAtom(pool, poolSize, offset);
+    if (value == None) return FontPoolAtomFailure(pool, poolSize, offset);
+    p.value = static_cast<int32_t>(value);
+  }
+  return Successful;
+}
