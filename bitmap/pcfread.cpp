@@ -235,9 +235,7 @@ bool pcfGetEncodings(FontInfo *info, FontReader *r, const TableEntry *tables, ui
 }  // namespace
 
 int pcfReadFontInfo(FontInfo *info, BufFile *file) {
-  info->props = nullptr;
-  info->isStringProp = nullptr;
-  info->propCount = 0;
+  FontInfoNoProps(info);
   FontReader reader;
   FontReaderInit(&reader, file);
   FontPtr<TableEntry> tables;

@@ -163,9 +163,7 @@ int snfReadxCharInfo(FontReader *r, xCharInfo *metrics) {
 }  // namespace
 
 int snfReadFontInfo(FontInfo *info, BufFile *file) {
-  info->props = nullptr;
-  info->isStringProp = nullptr;
-  info->propCount = 0;
+  FontInfoNoProps(info);
   FontReader reader;
   FontReaderInit(&reader, file);
   snfHeader header;

@@ -13,6 +13,7 @@ struct Report {
   std::string text;  // "-line" / "+line", each line's own newline kept
   std::vector<size_t> gone, come;  // indices of the reported lines
   const LineList *old, *now;
+  std::vector<std::string> oldLines, nowLines;  // every line of each text
 };
 
 void record(void *context, char change, const TextLine &line) {
@@ -30,6 +31,9 @@ Report Diff(const std::string &old, const std::string &now, size_t *comparisons 
   EXPECT_TRUE(SplitLines(old.data(), old.size(), &a));
   EXPECT_TRUE(SplitLines(now.data(), now.size(), &b));
   EXPECT_TRUE(DiffLines(a, b, record, &r, comparisons));
+  for (size_t i = 0; i < a.count; i++) r.oldLines.emplace_back(a.lines.get()[i].text, a.lines.get()[i].length);
+  for (size_t i = 0; i < b.count; i++) r.nowLines.emplace_back(b.lines.get()[i].text, b.lines.get()[i].length);
+  r.old = r.now = nullptr;
   return r;
 }
 
@@ -98,27 +102,21 @@ TEST(LineDiff, TheLinesNotReportedAreTheSameInBothTexts) {
   for (int round = 0; round < 400; round++) {
     std::string old = RandomText(random, static_cast<int>(random() % 30));
     std::string now = round % 2 ? Edit(random, old) : RandomText(random, static_cast<int>(random() % 30));
-    LineList a, b;
-    Report r;
-    r.old = &a;
-    r.now = &b;
-    ASSERT_TRUE(SplitLines(old.data(), old.size(), &a));
-    ASSERT_TRUE(SplitLines(now.data(), now.size(), &b));
-    ASSERT_TRUE(DiffLines(a, b, record, &r));
-    auto kept = [](const LineList &list, const std::vector<size_t> &reported) {
+    Report r = Diff(old, now);
+    auto kept = [](const std::vector<std::string> &lines, const std::vector<size_t> &reported) {
       std::vector<std::string> out;
       size_t next = 0;
-      for (size_t i = 0; i < list.count; i++) {
+      for (size_t i = 0; i < lines.size(); i++) {
         if (next < reported.size() && reported[next] == i) {
           next++;
           continue;
         }
-        out.emplace_back(list.lines.get()[i].text, list.lines.get()[i].length);
+        out.push_back(lines[i]);
       }
       EXPECT_EQ(next, reported.size()) << "reported out of order";
       return out;
     };
-    EXPECT_EQ(kept(a, r.gone), kept(b, r.come)) << old << "----\n" << now;
+    EXPECT_EQ(kept(r.oldLines, r.gone), kept(r.nowLines, r.come)) << old << "----\n" << now;
     if (old == now) {
       EXPECT_EQ(r.text, "");
     }

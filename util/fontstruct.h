@@ -74,6 +74,8 @@ inline uint64_t FontInfoCodeCount(const FontInfo &fi) {
   return (uint64_t{fi.lastCol} - fi.firstCol + 1) * (uint64_t{fi.lastRow} - fi.firstRow + 1);
 }
 
+// No properties, whatever the fields held (nothing is freed).
+void FontInfoNoProps(FontInfo *fi);
 // Releases the property arrays of a FontInfo and clears them.
 void FontInfoFreeProps(FontInfo *fi);
 
