@@ -26,24 +26,24 @@ make_faces() { /usr/bin/python3 "$root/tests/support/make_faces.py" "$dir" "$@";
 latin='[32,126],[160,591]'
 greek='[880,1023]'
 cyrillic='[1024,1279]'
-specs=()
+fonts=()
 repertoires=("$latin" "$latin,$greek" "$latin,$cyrillic" "$latin,$greek,$cyrillic")
 for i in 0 1 2 3; do
   for ext in ttf otf; do
-    specs+=("{\"file\":\"base$i.$ext\",\"chars\":[${repertoires[$i]}],\"glyphs\":\"distinct\",\"vendor\":\"BITS\"}")
+    fonts+=("{\"file\":\"base$i.$ext\",\"chars\":[${repertoires[$i]}],\"glyphs\":\"distinct\",\"vendor\":\"BITS\"}")
   done
 done
-specs+=('{"file":"cjk.ttf","chars":[[32,126],[160,255],[880,1023],[1024,1279],[12288,12543],[19968,40959],[44032,55203]],"glyphs":"distinct"}')
+fonts+=('{"file":"cjk.ttf","chars":[[32,126],[160,255],[880,1023],[1024,1279],[12288,12543],[19968,40959],[44032,55203]],"glyphs":"distinct"}')
 for i in $(seq 1 12); do
-  specs+=("{\"file\":\"type1-$i.pfb\",\"chars\":[[32,126],[160,255]],\"glyphs\":\"distinct\",\"type1\":{\"FamilyName\":\"Type One $i\",\"FullName\":\"Type One $i\",\"Weight\":\"Book\",\"Notice\":\"URW\"}}")
+  fonts+=("{\"file\":\"type1-$i.pfb\",\"chars\":[[32,126],[160,255]],\"glyphs\":\"distinct\",\"type1\":{\"FamilyName\":\"Type One $i\",\"FullName\":\"Type One $i\",\"Weight\":\"Book\",\"Notice\":\"URW\"}}")
 done
-make_faces "${specs[@]}"
-specs=()
+make_faces "${fonts[@]}"
+fonts=()
 weights=(100 300 400 500 700 900)
 for i in 0 1 2 3; do
   for ext in ttf otf; do
     for j in $(seq 1 19); do
-      specs+=("{\"file\":\"face$i-$j.$ext\",\"from\":\"base$i.$ext\",\"weight\":${weights[$((j % 6))]},\"names\":[[1,3,1,1033,\"Family $i $j\"],[2,3,1,1033,\"Regular\"]]}")
+      fonts+=("{\"file\":\"face$i-$j.$ext\",\"from\":\"base$i.$ext\",\"weight\":${weights[$((j % 6))]},\"names\":[[1,3,1,1033,\"Family $i $j\"],[2,3,1,1033,\"Regular\"]]}")
     done
   done
 done
@@ -52,9 +52,9 @@ for c in 1 2 3; do
   for f in Sans Serif Mono Round; do
     faces="$faces{\"from\":\"cjk.ttf\",\"names\":[[1,3,1,1033,\"Han $f $c\"]]},"
   done
-  specs+=("{\"file\":\"cjk$c.ttc\",\"faces\":[${faces%,}]}")
+  fonts+=("{\"file\":\"cjk$c.ttc\",\"faces\":[${faces%,}]}")
 done
-make_faces "${specs[@]}"
+make_faces "${fonts[@]}"
 rm "$dir/cjk.ttf"
 files=$(ls "$dir" | wc -l)
 bytes=$(cat "$dir"/* | wc -c)

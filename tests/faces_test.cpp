@@ -22,7 +22,7 @@ const std::vector<std::string> kLatin1 = {"ascii-0", "iso8859-1", "iso10646-1"};
 
 struct FaceCase {
   const char *what;
-  std::string spec;                    // make_faces.py's JSON for the file
+  std::string font;                    // make_faces.py's JSON for the file
   // "file name" without the charset (or, with no charsets, whole lines), or
   // "left out: ...".
   std::vector<std::string> names;
@@ -30,8 +30,8 @@ struct FaceCase {
 };
 
 std::string fileOf(const FaceCase &c) {
-  size_t at = c.spec.find("\"file\":\"") + 8;
-  return c.spec.substr(at, c.spec.find('"', at) - at);
+  size_t at = c.font.find("\"file\":\"") + 8;
+  return c.font.substr(at, c.font.find('"', at) - at);
 }
 
 std::vector<std::string> expectedLines(const FaceCase &c) {
@@ -266,9 +266,9 @@ class Faces : public testing::Test {
   static void SetUpTestSuite() {
     if (!FacesSupported()) return;
     dir_ = new TempDir;
-    std::vector<std::string> specs;
-    for (const FaceCase &c : Cases()) specs.push_back(c.spec);
-    made_ = MakeFaces(dir_->path(), specs);
+    std::vector<std::string> fonts;
+    for (const FaceCase &c : Cases()) fonts.push_back(c.font);
+    made_ = MakeFaces(dir_->path(), fonts);
     library_ = FaceLibraryOpen();
   }
   static void TearDownTestSuite() {

@@ -2,9 +2,9 @@
 
 #include "tests/support/run_tool.h"
 
-std::string MakeFaces(const std::string &dir, const std::vector<std::string> &specs) {
+std::string MakeFaces(const std::string &dir, const std::vector<std::string> &fonts) {
   std::vector<std::string> args{LORVANE_SOURCE_DIR "/tests/support/make_faces.py", dir};
-  args.insert(args.end(), specs.begin(), specs.end());
+  args.insert(args.end(), fonts.begin(), fonts.end());
   ToolOptions options;
   options.binary = "/usr/bin/python3";
   options.argv0 = "python3";

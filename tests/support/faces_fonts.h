@@ -8,9 +8,9 @@
 
 #include "faces/faces.h"
 
-// Writes one font file into `dir` per JSON spec (see make_faces.py); the
+// Writes one font file into `dir` per JSON description (see make_faces.py); the
 // script's error text, "" when all were written.
-std::string MakeFaces(const std::string &dir, const std::vector<std::string> &specs);
+std::string MakeFaces(const std::string &dir, const std::vector<std::string> &fonts);
 
 // The built-in encodings, as the faces layer takes them.
 FaceCharsets BuiltinFaceCharsets();

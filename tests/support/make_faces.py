@@ -2,12 +2,12 @@
 """Writes small outline and bitmap-only OpenType fonts with fontTools for the
 tests, the fuzz seeds and the benchmark.
 
-    make_faces.py DIR SPEC...
+    make_faces.py DIR FONT...
 
-Each SPEC is a JSON object describing one file, written as DIR/<file>:
+Each FONT is a JSON object describing one file, written as DIR/<file>:
   file          the file name; its suffix chooses the format: .ttf (TrueType
                 outlines), .otf (CFF outlines), .ttc/.otc (a collection of the
-                "faces" list, each a SPEC without "file"), .pfa/.pfb (Type 1),
+                "faces" list, each a FONT without "file"), .pfa/.pfb (Type 1),
                 .otb (bitmap-only: EBDT/EBLC strikes, no outlines)
   chars         what the Unicode map holds: a list of Python codec names (all
                 characters of that 8-bit encoding but the controls) and
@@ -27,7 +27,7 @@ Each SPEC is a JSON object describing one file, written as DIR/<file>:
   strikes       .otb: pixel sizes (default [16]); "bdf": a BDF table, a list of
                 [ppem, {PROPERTY: value}] (string or integer values)
   format        "ttf", "otf" or "otb": the format whatever the suffix says
-  from          a font file already written in DIR: copied with this spec's
+  from          a font file already written in DIR: copied with this desc's
                 "names" and "weight" (for large fonts made once)
   type1         .pfa/.pfb: {"FamilyName", "FullName", "Weight", "Notice",
                 "ItalicAngle", "isFixedPitch", "Encoding": "standard" or
@@ -55,9 +55,9 @@ ASCENT, DESCENT = 800, -200
 ADVANCE = 600
 
 
-def code_points(spec):
+def code_points(desc):
     points = set()
-    for item in spec.get("chars", ["ascii"]):
+    for item in desc.get("chars", ["ascii"]):
         if isinstance(item, list):
             points.update(range(item[0], item[1] + 1))
             continue
@@ -75,12 +75,12 @@ def glyph_name(c):
     return agl.UV2AGL.get(c, "uni%04X" % c if c <= 0xFFFF else "u%06X" % c)
 
 
-def glyph_plan(spec):
+def glyph_plan(desc):
     """The glyph order and the cmap {code: glyph name}."""
-    points = code_points(spec)
-    if spec.get("cmap") == "symbol":
+    points = code_points(desc)
+    if desc.get("cmap") == "symbol":
         points = [0xF020 + i for i in range(len(points))]
-    if spec.get("glyphs") == "distinct":
+    if desc.get("glyphs") == "distinct":
         cmap = {c: glyph_name(c) for c in points}
     else:
         cmap = {c: "shape" for c in points}  # a name that means no character
@@ -105,10 +105,10 @@ def draw(pen, index, overhang):
     pen.closePath()
 
 
-def name_table(spec):
+def name_table(desc):
     table = newTable("name")
     table.names = []
-    records = spec.get("names")
+    records = desc.get("names")
     if records is None:
         records = [[1, 3, 1, 0x409, "Test"], [2, 3, 1, 0x409, "Regular"],
                    [1, 1, 0, 0, "Test"], [2, 1, 0, 0, "Regular"]]
@@ -126,8 +126,8 @@ def name_table(spec):
     return table
 
 
-def common_tables(fb, spec, order, cmap):
-    if spec.get("cmap") == "none":
+def common_tables(fb, desc, order, cmap):
+    if desc.get("cmap") == "none":
         fb.setupCharacterMap({})
         sub = fb.font["cmap"].tables
         del sub[:]
@@ -138,28 +138,28 @@ def common_tables(fb, spec, order, cmap):
         sub.append(mac)
     else:
         fb.setupCharacterMap(cmap)
-        if spec.get("cmap") == "symbol":
+        if desc.get("cmap") == "symbol":
             for sub in fb.font["cmap"].tables:
                 sub.platEncID = 0
             fb.font["cmap"].tables = [t for t in fb.font["cmap"].tables if t.platformID == 3]
     fb.setupHorizontalMetrics({g: (ADVANCE, 0) for g in order})
     fb.setupHorizontalHeader(ascent=ASCENT, descent=DESCENT)
-    fb.font["name"] = name_table(spec)
-    if spec.get("os2", True):
-        fb.setupOS2(achVendID=spec.get("vendor", "NONE").ljust(4)[:4],
-                    usWeightClass=spec.get("weight", 400), usWidthClass=spec.get("width", 5),
-                    fsSelection=spec.get("fsSelection", 0x40), sTypoAscender=ASCENT,
+    fb.font["name"] = name_table(desc)
+    if desc.get("os2", True):
+        fb.setupOS2(achVendID=desc.get("vendor", "NONE").ljust(4)[:4],
+                    usWeightClass=desc.get("weight", 400), usWidthClass=desc.get("width", 5),
+                    fsSelection=desc.get("fsSelection", 0x40), sTypoAscender=ASCENT,
                     sTypoDescender=DESCENT, usWinAscent=ASCENT, usWinDescent=-DESCENT,
                     xAvgCharWidth=ADVANCE)
-    fb.setupPost(isFixedPitch=spec.get("fixed", 0))
-    fb.updateHead(macStyle=spec.get("macStyle", 0))
+    fb.setupPost(isFixedPitch=desc.get("fixed", 0))
+    fb.updateHead(macStyle=desc.get("macStyle", 0))
 
 
-def sfnt_font(spec, cff):
-    order, cmap = glyph_plan(spec)
+def sfnt_font(desc, cff):
+    order, cmap = glyph_plan(desc)
     fb = FontBuilder(UPM, isTTF=not cff)
     fb.setupGlyphOrder(order)
-    overhang = spec.get("overhang", False)
+    overhang = desc.get("overhang", False)
     if cff:
         strings = {}
         for i, g in enumerate(order):
@@ -174,7 +174,7 @@ def sfnt_font(spec, cff):
             draw(pen, i, overhang)
             glyphs[g] = pen.glyph()
         fb.setupGlyf(glyphs)
-    common_tables(fb, spec, order, cmap)
+    common_tables(fb, desc, order, cmap)
     return fb.font
 
 
@@ -204,15 +204,15 @@ def bdf_table(strikes):
     return bytes(header + heads + items + pool)
 
 
-def bitmap_font(spec):
-    order, cmap = glyph_plan(spec)
+def bitmap_font(desc):
+    order, cmap = glyph_plan(desc)
     fb = FontBuilder(UPM, isTTF=True)
     fb.setupGlyphOrder(order)
-    common_tables(fb, spec, order, cmap)
+    common_tables(fb, desc, order, cmap)
     fb.setupMaxp()
     font = fb.font
     font["maxp"].tableVersion = 0x00005000
-    sizes = spec.get("strikes", [16])
+    sizes = desc.get("strikes", [16])
     ebdt, eblc = [], []
     for index, ppem in enumerate(sizes):
         width = ppem // 2
@@ -222,7 +222,7 @@ def bitmap_font(spec):
             '<width value="%d"/><BearingX value="0"/><BearingY value="%d"/>'
             '<Advance value="%d"/></SmallGlyphMetrics><rawimagedata>%s</rawimagedata>'
             '</ebdt_bitmap_format_1>' % (g, ppem, width, ppem - ppem // 4, width + (i % 2 if
-                                         not spec.get("fixed") else 0),
+                                         not desc.get("fixed") else 0),
                                          ("ff" * row) * ppem)
             for i, g in enumerate(order))
         ebdt.append('<strikedata index="%d">%s</strikedata>' % (index, glyph_xml))
@@ -245,12 +245,12 @@ def bitmap_font(spec):
            '<EBDT><header version="2.0"/>%s</EBDT><EBLC><header version="2.0"/>%s</EBLC>'
            '</ttFont>' % ("".join(ebdt), "".join(eblc)))
     font.importXML(io.StringIO(xml))
-    if "bdf" in spec:
+    if "bdf" in desc:
         table = DefaultTable("BDF ")
-        table.data = bdf_table(spec["bdf"])
+        table.data = bdf_table(desc["bdf"])
         font["BDF "] = table
     for tag in ("hmtx", "hhea"):
-        if tag in font and spec.get("no_hmtx"):
+        if tag in font and desc.get("no_hmtx"):
             del font[tag]
     return font
 
@@ -260,11 +260,11 @@ STANDARD_ENCODING = {i: n for i, n in enumerate(
                fromlist=["StandardEncoding"]).StandardEncoding) if n != ".notdef"}
 
 
-def type1_program(spec):
+def type1_program(desc):
     """The Type 1 font program: the clear part, the private part (eexec-
     encrypted) and the trailer, as byte strings."""
-    info = spec.get("type1", {})
-    points = code_points(spec)
+    info = desc.get("type1", {})
+    points = code_points(desc)
     names = sorted({glyph_name(c) for c in points} | {".notdef"})
 
     def ps_string(s):
@@ -323,8 +323,8 @@ def type1_program(spec):
     return clear, encrypted, trailer.encode()
 
 
-def write_type1(path, spec):
-    clear, encrypted, trailer = type1_program(spec)
+def write_type1(path, desc):
+    clear, encrypted, trailer = type1_program(desc)
     with open(path, "wb") as out:
         if path.lower().endswith(".pfb"):
             for kind, data in ((1, clear), (2, encrypted), (1, trailer)):
@@ -336,39 +336,39 @@ def write_type1(path, spec):
                                       for i in range(0, len(hexed), 64)).encode() + trailer)
 
 
-def build(spec):
-    suffix = "." + spec["format"] if "format" in spec else spec.get("file", ".ttf").lower()[-4:]
+def build(desc):
+    suffix = "." + desc["format"] if "format" in desc else desc.get("file", ".ttf").lower()[-4:]
     if suffix == ".otb":
-        return bitmap_font(spec)
-    return sfnt_font(spec, cff=suffix in (".otf", ".otc"))
+        return bitmap_font(desc)
+    return sfnt_font(desc, cff=suffix in (".otf", ".otc"))
 
 
-def renamed(directory, spec):
-    """A copy of the font DIR/<from> with the spec's names and weight: the
+def renamed(directory, desc):
+    """A copy of the font DIR/<from> with the desc's names and weight: the
     other tables are taken as they lie, so that large fonts are made once."""
-    font = TTFont(directory + "/" + spec["from"], lazy=True)
-    if "names" in spec:
-        font["name"] = name_table(spec)
-    if "weight" in spec:
-        font["OS/2"].usWeightClass = spec["weight"]
+    font = TTFont(directory + "/" + desc["from"], lazy=True)
+    if "names" in desc:
+        font["name"] = name_table(desc)
+    if "weight" in desc:
+        font["OS/2"].usWeightClass = desc["weight"]
     return font
 
 
-def write(directory, spec):
-    path = directory + "/" + spec["file"]
-    suffix = spec["file"].lower()[-4:]
+def write(directory, desc):
+    path = directory + "/" + desc["file"]
+    suffix = desc["file"].lower()[-4:]
 
     def face(s):
-        return renamed(directory, s) if "from" in s else build(dict(s, file=spec["file"]))
+        return renamed(directory, s) if "from" in s else build(dict(s, file=desc["file"]))
 
     if suffix in (".pfa", ".pfb"):
-        write_type1(path, spec)
+        write_type1(path, desc)
     elif suffix in (".ttc", ".otc"):
         collection = TTCollection()
-        collection.fonts = [face(f) for f in spec["faces"]]
+        collection.fonts = [face(f) for f in desc["faces"]]
         collection.save(path, shareTables=True)
     else:
-        face(spec).save(path)
+        face(desc).save(path)
 
 
 def main():
